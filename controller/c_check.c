@@ -1,0 +1,2 @@
+/* Compiles the public header as C. */
+#include "ark.h"
