@@ -485,7 +485,7 @@ ARK_API int arkGetEvent(int domain, ARK_EVENT* event); /* 0: an event was return
 ARK_API int arkInitDisk(int domain, uint32_t disk);
 ARK_API int arkGetRAIDCapacity(int domain, const ARK_ARRAY_PARAMS* params, uint64_t* capacity);
 ARK_API int arkCreateArray(int domain, const ARK_ARRAY_PARAMS* params); /* new id, 0 on failure */
-ARK_API int arkCheckUnload(int domain, uint32_t id);                     /* answer byte, or -1 */
+ARK_API int arkCheckUnload(int domain, uint32_t id);                    /* answer byte, or -1 */
 ARK_API int arkUnloadDevice(int domain, uint32_t id);
 ARK_API int arkCheckDelete(int domain, uint32_t id); /* answer byte, or -1 */
 ARK_API int arkDeleteArray(int domain, uint32_t id, uint32_t options);
