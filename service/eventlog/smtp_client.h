@@ -1,0 +1,46 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Sends one mail over SMTP through libcurl. Each call uses its own handle, so several threads
+// (the mailer, RPC workers) may send at once once smtpGlobalInit has run.
+
+// Values of the "Protocol" setting.
+inline constexpr int kSmtpPlain = 0;
+inline constexpr int kSmtpStartTls = 1;  // STARTTLS required for the whole connection
+inline constexpr int kSmtpTls = 2;       // TLS from the first byte (smtps)
+
+// Results besides libcurl's own codes, which smtpSend passes on unchanged.
+inline constexpr int kSmtpOk = 0;
+inline constexpr int kSmtpFailedInit = 2;  // no libcurl handle
+inline constexpr int kSmtpAborted = 42;    // the stop predicate ended the transfer
+inline constexpr int kSmtpBadInput = 43;   // refused before connecting; see the error text
+inline constexpr int kSmtpOutOfMemory = 27;
+
+struct SmtpOptions {
+    long connectTimeoutMs = 30'000;
+    long totalTimeoutMs = 120'000;
+    // Polled while the transfer runs (and once before it starts); true aborts it with
+    // kSmtpAborted. Empty: never stops early.
+    std::function<bool()> stopRequested;
+    // Time for the Date header; empty: the current time.
+    std::function<std::time_t()> now;
+};
+
+// Process-wide libcurl set-up. Call once at start-up before any thread sends; later calls
+// return the first call's result. 0 on success, else the libcurl code.
+int smtpGlobalInit();
+
+// 0 on success, else a libcurl result code or one of the codes above; on failure *errorText
+// (when given) gets a readable reason. Port 0 means the protocol's default (25, 587, 465).
+// Credentials are offered only when `user` is not empty. The peer certificate is not checked.
+int smtpSend(std::string_view server, int port, int protocol, std::string_view user,
+             std::string_view password, std::string_view to, std::string_view from,
+             std::string_view subject, std::string_view body, std::string* errorText,
+             const SmtpOptions& options = {});
+
+// The URL smtpSend connects to, e.g. "smtps://mail.example:465".
+std::string smtpUrl(std::string_view server, int port, int protocol);
