@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -138,4 +139,12 @@ int SmtpHarness::Connections(const std::string& listener) const {
     for (std::string line; std::getline(log, line);)
         if (line == listener) ++count;
     return count;
+}
+
+bool SmtpHarness::WaitForConnections(const std::string& listener, int count) const {
+    for (int i = 0; i < 1000; ++i) {
+        if (Connections(listener) >= count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }

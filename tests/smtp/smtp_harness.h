@@ -41,6 +41,9 @@ public:
     std::vector<Message> Spooled(const std::string& listener) const;
     // Connections the listener accepted so far.
     int Connections(const std::string& listener) const;
+    // Waits (a few seconds at most) until the listener has logged `count` connections; the
+    // server logs an accepted connection a moment after the client sees it connected.
+    bool WaitForConnections(const std::string& listener, int count) const;
 
 private:
     std::filesystem::path dir_;
