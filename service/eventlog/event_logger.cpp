@@ -1,0 +1,172 @@
+#include "event_logger.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <memory>
+
+#include "event_logger_impl.h"
+
+namespace {
+
+constexpr const char* kCreateTable =
+    "CREATE TABLE IF NOT EXISTS events_v1 (ev_time datetime,ev_mailsent int,ev_type int,"
+    "ev_devname text,ev_code int,ev_data text)";
+constexpr const char* kInsert = "INSERT INTO events_v1 values (?,0,?,?,?,?)";
+constexpr const char* kCount = "SELECT COUNT(*) FROM events_v1";
+constexpr const char* kSelectPage =
+    "SELECT ev_time,ev_type,ev_code,ev_devname,ev_data FROM events_v1 "
+    "order by ev_time desc, rowid desc LIMIT ? OFFSET ?";
+constexpr const char* kClear = "DELETE FROM events_v1";
+
+// An administrator reading the live file with the sqlite3 tool holds its lock for a moment;
+// writers wait this long rather than lose the event.
+constexpr int kBusyTimeoutMs = 5000;
+
+struct Finalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
+
+Statement prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    if (!db || sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        return nullptr;
+    }
+    return Statement(s);
+}
+
+std::string columnText(sqlite3_stmt* s, int column) {
+    const unsigned char* text = sqlite3_column_text(s, column);
+    int bytes = sqlite3_column_bytes(s, column);
+    if (!text || bytes <= 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+EventLogger::EventLogger() : m_impl(std::make_unique<Impl>()) {}
+
+EventLogger::~EventLogger() {
+    Stop();
+    Close();
+}
+
+bool EventLogger::Open(const std::string& dbPath) {
+    Close();
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(dbPath.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK || sqlite3_busy_timeout(db, kBusyTimeoutMs) != SQLITE_OK ||
+        sqlite3_exec(db, kCreateTable, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    m_impl->db = db;
+    m_impl->dbPath = dbPath;
+    return true;
+}
+
+void EventLogger::Close() {
+    if (m_impl->db) sqlite3_close(m_impl->db);
+    m_impl->db = nullptr;
+}
+
+bool EventLogger::IsOpen() const {
+    return m_impl->db != nullptr;
+}
+
+bool EventLogger::Start() {
+    return IsOpen();
+}
+
+void EventLogger::Stop() {}
+
+bool EventLogger::Add(const EventLogEntry& entry) {
+    Statement s = prepare(m_impl->db, kInsert);
+    if (!s) return false;
+    sqlite3_bind_int64(s.get(), 1, static_cast<sqlite3_int64>(time(nullptr)));
+    sqlite3_bind_int(s.get(), 2, entry.type);
+    sqlite3_bind_text(s.get(), 3, entry.devname.data(), static_cast<int>(entry.devname.size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_int(s.get(), 4, entry.code);
+    sqlite3_bind_text(s.get(), 5, entry.data.data(), static_cast<int>(entry.data.size()),
+                      SQLITE_TRANSIENT);
+    return sqlite3_step(s.get()) == SQLITE_DONE;
+}
+
+int EventLogger::Count() {
+    Statement s = prepare(m_impl->db, kCount);
+    if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return -1;
+    return sqlite3_column_int(s.get(), 0);
+}
+
+int EventLogger::Get(int start, int length,
+                     const std::function<void(const EventLogEntry&)>& callback) {
+    // SQLite reads a negative LIMIT as "no limit".
+    if (start < 0 || length < 0) return -1;
+    Statement s = prepare(m_impl->db, kSelectPage);
+    if (!s) return -1;
+    sqlite3_bind_int(s.get(), 1, length);
+    sqlite3_bind_int(s.get(), 2, start);
+    int rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        EventLogEntry entry;
+        entry.time = sqlite3_column_int64(s.get(), 0);
+        entry.type = sqlite3_column_int(s.get(), 1);
+        entry.code = sqlite3_column_int(s.get(), 2);
+        entry.devname = columnText(s.get(), 3);
+        entry.data = columnText(s.get(), 4);
+        if (callback) callback(entry);
+        ++rows;
+    }
+    return rc == SQLITE_DONE ? rows : -1;
+}
+
+bool EventLogger::Clear() {
+    return m_impl->db && sqlite3_exec(m_impl->db, kClear, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool EventLogger::Backup(std::string& backupPath) {
+    if (!m_impl->db) return false;
+    std::lock_guard<std::mutex> guard(m_impl->backupLock);
+    const std::string target = folderOf(m_impl->dbPath) + "/eventlog.bak";
+
+    // Built under a fresh name and renamed into place: a download of an earlier copy keeps
+    // reading a whole file.
+    std::string temp = target + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    close(fd);
+
+    sqlite3* copy = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2(temp.c_str(), &copy, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", m_impl->db, "main");
+        if (backup) {
+            int step = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            ok = step == SQLITE_DONE && sqlite3_errcode(copy) == SQLITE_OK;
+        }
+    }
+    if (sqlite3_close(copy) != SQLITE_OK) ok = false;
+    if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    backupPath = target;
+    return true;
+}
