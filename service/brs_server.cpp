@@ -1,0 +1,270 @@
+#include "brs_server.h"
+
+#include <errno.h>
+#include <libintl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ark.h"
+#include "file_source.h"
+#include "log.h"
+
+brsServer g_server;
+int g_mainArgc = 0;
+char** g_mainArgv = nullptr;
+
+namespace {
+
+const char* const kDomainSettingKeys[] = {"RebuildPriority", "AutoRebuild", "IgnoreRebuildErrors",
+                                          "DiskIdleTimer"};
+
+constexpr unsigned kRetrySeconds = 1;
+
+// Copies an option value; false when it does not fit (a cut path would name another file).
+bool copyOption(char (&dest)[brsServer::kPathSize], const char* text) {
+    size_t n = std::strlen(text);
+    if (n >= sizeof(dest)) return false;
+    std::memcpy(dest, text, n + 1);
+    return true;
+}
+
+void cutTrailingBackslash(char* path) {
+    size_t n = std::strlen(path);
+    if (n > 0 && path[n - 1] == '\\') path[n - 1] = '\0';
+}
+
+// The service leaves its working folder when it detaches, so relative paths are resolved
+// against the folder it was started in.
+bool makeAbsolute(char (&path)[brsServer::kPathSize]) {
+    if (path[0] == '\0' || path[0] == '/') return true;
+    char cwd[brsServer::kPathSize];
+    if (getcwd(cwd, sizeof(cwd)) == nullptr) return false;
+    char joined[brsServer::kPathSize];
+    int n = std::snprintf(joined, sizeof(joined), "%s/%s", cwd, path);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(joined)) return false;
+    std::memcpy(path, joined, static_cast<size_t>(n) + 1);
+    return true;
+}
+
+bool validPort(long value) {
+    return value >= 0 && value <= 65535;
+}
+
+}  // namespace
+
+brsServer::brsServer() : CService("brsraidsvc", "Brisel RAID Manager service") {}
+
+brsServer::~brsServer() = default;
+
+bool brsServer::parseOptions(int argc, char** argv) {
+    bool ok = true;
+    auto fail = [&](const char* what, const char* text) {
+        if (!m_optionError.empty()) m_optionError += "; ";
+        m_optionError += what;
+        m_optionError += ": ";
+        m_optionError += text;
+        ok = false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (std::strcmp(a, "-debug") == 0) {
+            g_logLevel = 7;
+        } else if (std::strcmp(a, "-port") == 0) {
+            if (!hasValue) continue;
+            const char* text = argv[++i];
+            errno = 0;
+            long value = std::strtol(text, nullptr, 10);
+            if (errno == ERANGE || !validPort(value)) {
+                fail("invalid port", text);
+            } else {
+                port = static_cast<int>(value);
+            }
+        } else if (std::strcmp(a, "-log") == 0) {
+            if (!hasValue) continue;
+            if (!copyOption(logPath, argv[++i])) fail("log path too long", argv[i]);
+        } else if (std::strcmp(a, "-config") == 0) {
+            if (!hasValue) continue;
+            if (!copyOption(configDir, argv[++i])) fail("configuration path too long", argv[i]);
+            cutTrailingBackslash(configDir);
+        } else if (std::strcmp(a, "-www") == 0) {
+            if (!hasValue) continue;
+            if (!copyOption(wwwDir, argv[++i])) fail("web folder path too long", argv[i]);
+            cutTrailingBackslash(wwwDir);
+        }
+    }
+    if (std::strcmp(logPath, "-") != 0 && !makeAbsolute(logPath))
+        fail("log path too long", logPath);
+    if (!makeAbsolute(configDir)) fail("configuration path too long", configDir);
+    if (!makeAbsolute(wwwDir)) fail("web folder path too long", wwwDir);
+    return ok;
+}
+
+bool brsServer::Init(int argc, char** argv) {
+    signal(SIGPIPE, SIG_IGN);
+    if (argc < 2) {
+        argc = g_mainArgc;
+        argv = g_mainArgv;
+    }
+    bool optionsOk = parseOptions(argc, argv);
+
+    logOpen(logPath);
+    logPrint(7, "using log file: %s", logPath);
+    if (!optionsOk) {
+        logPrint(3, "%s", m_optionError.c_str());
+        return false;
+    }
+
+    // Created here, after the options: a run with -config must never touch the default folder.
+    if (mkdir(configDir, 0700) != 0 && errno != EEXIST) {
+        logPrint(4, "fail to create config folder %s: %s", configDir, std::strerror(errno));
+    }
+    if (!config.Load(configDir)) {
+        logPrint(3, "fail to load config");
+        return false;
+    }
+    if (arkInitialize() != 0) {
+        logPrint(3, "fail to connect driver");
+        return false;
+    }
+    if (!eventLogger.Open(std::string(configDir) + "/eventlog.db")) {
+        logPrint(3, "fail to init event logger");
+        return false;
+    }
+    for (int d = 0; d < arkGetDomainCount(); ++d) applyDomainSettings(d);
+
+    selectFileSource(wwwDir);
+
+    masterSoap = std::make_unique<brsSoap>();
+    masterSoap->cookie_domain = nullptr;
+    masterSoap->cookie_path = "/";
+
+    if (!resolvePort()) return false;
+    logPrint(7, "soap port: %d", port);
+
+    int local = 0;
+    config.GetInt(local, "settings", "RestrictLocal");
+    restrictLocal = local;
+
+    masterSocket = soap_bind(masterSoap.get(), restrictLocal ? "127.0.0.1" : "0.0.0.0", port, 100);
+    if (!soap_valid_socket(masterSocket)) {
+        masterSocket = -1;
+        logSoapError(masterSoap.get(), "soapService->bind");
+        return false;
+    }
+    return true;
+}
+
+bool brsServer::resolvePort() {
+    if (port != 0) return true;
+    int configured = 0;
+    config.GetInt(configured, "settings", "ServerPort");
+    if (!validPort(configured)) {
+        logPrint(3, "invalid port in settings: %d", configured);
+        return false;
+    }
+    port = configured != 0 ? configured : kDefaultPort;
+    return true;
+}
+
+void brsServer::applyDomainSettings(int domain) {
+    ARK_DRIVER_INFO info{};
+    if (arkGetDriverInfo(domain, &info) != 0 || info.hwraid != 0) return;
+    char section[32];
+    std::snprintf(section, sizeof(section), "domain%d", domain);
+    for (const char* key : kDomainSettingKeys) {
+        int32_t current = 0;
+        if (arkGetConfigInt(domain, key, &current) != 0) continue;
+        value stored;
+        if (!config.GetValue(stored, section, key) || !stored.is_number_integer()) continue;
+        int32_t wanted = json::toInt(stored);
+        if (wanted != current) arkSetConfigInt(domain, key, static_cast<uint32_t>(wanted));
+    }
+}
+
+void brsServer::Run(int /*argc*/, char** /*argv*/) {
+    if (!eventLogger.Start()) logPrint(3, "fail to init event logger");
+
+    if (pool.Start(*masterSoap) == 0) {
+        // Accepting would queue connections nobody answers.
+        logPrint(3, "no worker thread could be started");
+        setServiceSpecificExitCode(1);
+    } else {
+        logPrint(6, gettext("service started on port %d"), port);
+        acceptLoop();
+    }
+
+    if (consoleMode()) logPrint(7, "Waiting for threadpool to terminate...");
+    pool.Stop();
+    if (consoleMode()) logPrint(7, "done");
+
+    soap_destroy(masterSoap.get());
+    soap_end(masterSoap.get());
+    logPrint(7, "Shutting down event logger...");
+    eventLogger.Stop();
+    arkCleanup();
+    logPrint(6, "%s", gettext("service stopped."));
+    logClose();
+}
+
+void brsServer::acceptLoop() {
+    while (!stopFlag) {
+        SOAP_SOCKET s = soap_accept(masterSoap.get());
+        if (soap_valid_socket(s)) {
+            int rc = pool.Push(s);
+            while (rc == SocketQueue::kFull && !stopFlag) {
+                sleep(kRetrySeconds);
+                rc = pool.Push(s);
+            }
+            if (rc != 0) soap_closesocket(s);  // stopped while the ring was full
+            // The worker owns the socket now; the master must not close it at its next accept.
+            masterSoap->socket = SOAP_INVALID_SOCKET;
+            continue;
+        }
+        // The accept time-out reports no system error; anything else is worth a line and a
+        // pause, so a persistent failure does not spin.
+        if (masterSoap->errnum != 0) {
+            logSoapError(masterSoap.get(), "soapService->accept");
+            if (!stopFlag) sleep(kRetrySeconds);
+        }
+    }
+}
+
+void brsServer::Stop() {
+    if (consoleMode()) {
+        static const char kText[] = "Trigger stop signal...\n";
+        ssize_t ignored = write(STDERR_FILENO, kText, sizeof(kText) - 1);
+        (void)ignored;
+    }
+    stopFlag = 1;
+}
+
+void brsServer::logSoapError(struct soap* engine, const char* prefix) {
+    char text[512] = "";
+    soap_sprint_fault(engine, text, sizeof(text));
+    for (char* p = text; *p != '\0'; ++p) {
+        if (*p == '\n' || *p == '\r') *p = ' ';
+    }
+    logPrint(3, "%s: %s", prefix, text);
+}
+
+std::string brsServer::login(const std::string& user, const std::string& password) {
+    std::string configured;
+    switch (config.FindString(configured, "password")) {
+        case ConfigRead::kFound:
+            break;
+        case ConfigRead::kMissing:
+            configured.clear();
+            break;
+        case ConfigRead::kUnreadable:
+            return "";
+    }
+    if (user != "admin" || password != configured) return "";
+    return sessions.Create();
+}

@@ -1,0 +1,168 @@
+#include "dispatcher.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "brs_server.h"
+
+namespace {
+
+class FakeContext : public RpcContext {
+public:
+    const char* Cookie(const char* name) override {
+        auto it = cookies.find(name);
+        return it == cookies.end() ? nullptr : it->second.c_str();
+    }
+    void SetSessionCookie(const char* name, const char* text) override { set[name] = text; }
+    const RpcUpload* Upload() const override { return nullptr; }
+
+    std::map<std::string, std::string> cookies;
+    std::map<std::string, std::string> set;
+};
+
+// g_server with its configuration and event log in a folder of the test's own.
+class Dispatcher : public testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/dispatcher_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        ASSERT_TRUE(g_server.eventLogger.Open(dir + "/eventlog.db"));
+        loadConfig(nullptr);
+    }
+    void TearDown() override {
+        g_server.eventLogger.Close();
+        std::filesystem::remove_all(dir);
+    }
+    void loadConfig(const char* text) {
+        if (text != nullptr) std::ofstream(dir + "/config.json") << text;
+        g_server.config.Load(dir);
+    }
+    value call(const value& request) {
+        value reply = value::object();
+        reply["jsonrpc"] = "2.0";
+        runRpcCall(request, ctx, reply);
+        return reply;
+    }
+    std::string login(const char* user, const char* password) {
+        ctx.set.clear();
+        value reply = call({{"jsonrpc", "2.0"},
+                            {"id", 1},
+                            {"method", "Login"},
+                            {"params", {{"username", user}, {"password", password}}}});
+        if (!reply.contains("result")) return "";
+        return ctx.set["sid"];
+    }
+    std::vector<EventLogEntry> events() {
+        std::vector<EventLogEntry> out;
+        g_server.eventLogger.Get(0, 100, [&](const EventLogEntry& e) { out.push_back(e); });
+        return out;
+    }
+
+    std::string dir;
+    FakeContext ctx;
+};
+
+TEST_F(Dispatcher, RefusalsBeforeAnyHandlerRuns) {
+    struct Row {
+        const char* name;
+        value request;
+        int code;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"no method", {{"id", 3}}, -32601, "no method specified"},
+        {"not an object", value::array({1, 2}), -32601, "no method specified"},
+        {"method number", {{"id", 3}, {"method", 5}}, -32601, "method value is not string"},
+        {"no session", {{"id", 3}, {"method", "Logout"}}, 401, "Unauthorized"},
+        {"unknown without session", {{"method", "NoSuchThing"}}, 401, "Unauthorized"},
+        {"case matters", {{"method", "login"}}, 401, "Unauthorized"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        value reply = call(r.request);
+        EXPECT_EQ(reply["jsonrpc"], "2.0");
+        ASSERT_TRUE(reply.contains("error")) << reply.dump();
+        EXPECT_FALSE(reply.contains("result"));
+        EXPECT_EQ(reply["error"]["code"], r.code);
+        EXPECT_EQ(reply["error"]["message"], r.message);
+        EXPECT_EQ(reply.contains("id"), r.request.is_object() && r.request.contains("id"));
+    }
+}
+
+TEST_F(Dispatcher, ServerInfoNeedsNoSessionAndKeepsTheId) {
+    value reply = call({{"jsonrpc", "2.0"}, {"id", "abc"}, {"method", "GetServerInfo"}});
+    EXPECT_EQ(reply.dump(),
+              R"({"jsonrpc":"2.0","id":"abc","result":{"version":"2.0.264",)"
+              R"("title":"RAID Management Console","logo":"morvi.svg","os":"Linux"}})");
+}
+
+TEST_F(Dispatcher, LoginLogoutRoundTrip) {
+    std::string sid = login("admin", "");
+    ASSERT_EQ(sid.size(), 32u) << "no password configured: the empty one";
+    EXPECT_EQ(ctx.set["uid"], "admin");
+
+    ctx.cookies = {{"sid", sid}, {"uid", "admin"}};
+    value unknown = call({{"method", "NoSuchThing"}, {"id", 7}});
+    EXPECT_EQ(unknown["error"]["code"], -32601);
+    EXPECT_EQ(unknown["error"]["message"], "method unknown");
+
+    ctx.set.clear();
+    value out = call({{"method", "Logout"}, {"id", 8}});
+    EXPECT_EQ(out.dump(), R"({"jsonrpc":"2.0","id":8,"result":true})");
+    EXPECT_EQ(ctx.set["sid"], "invalid");
+    EXPECT_FALSE(g_server.checkSession(sid));
+
+    value again = call({{"method", "Logout"}});
+    EXPECT_EQ(again["error"]["code"], 401) << "the session is gone";
+
+    auto log = events();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].code, 102);
+    EXPECT_EQ(log[0].devname, "admin");
+    EXPECT_EQ(log[1].code, 101);
+    EXPECT_EQ(log[1].type, 1);
+    EXPECT_EQ(log[1].devname, "admin");
+}
+
+TEST_F(Dispatcher, LoginFailures) {
+    loadConfig(R"({"password":"s3cret"})");
+    struct Row {
+        const char* name;
+        value params;
+    };
+    const Row rows[] = {
+        {"wrong password", {{"username", "admin"}, {"password", "S3cret"}}},
+        {"user case", {{"username", "Admin"}, {"password", "s3cret"}}},
+        {"empty password", {{"username", "admin"}, {"password", ""}}},
+        {"password not text", {{"username", "admin"}, {"password", 5}}},
+        {"no password", {{"username", "admin"}}},
+        {"no params", nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ctx.set.clear();
+        value reply = call({{"method", "Login"}, {"params", r.params}});
+        EXPECT_EQ(reply["error"]["code"], 401);
+        EXPECT_EQ(reply["error"]["message"], "internal server error");
+        EXPECT_TRUE(ctx.set.empty());
+    }
+    EXPECT_EQ(login("admin", "s3cret").size(), 32u);
+    EXPECT_EQ(events().size(), 1u) << "only the good login is recorded";
+}
+
+TEST_F(Dispatcher, LoginFailsWhenTheConfigurationCannotBeRead) {
+    loadConfig("{\"password\": ");
+    EXPECT_EQ(login("admin", ""), "");
+    loadConfig(R"({"settings":{}})");
+    EXPECT_EQ(login("admin", "").size(), 32u) << "a missing key is the empty password";
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+// The engine's namespace table, generated beside the glue.
+#include "soap.nsmap"
+#include "soapH.h"

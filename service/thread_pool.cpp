@@ -1,0 +1,65 @@
+#include "thread_pool.h"
+
+#include <string.h>
+#include <time.h>
+
+#include "brs_soap.h"
+#include "dispatcher.h"
+#include "log.h"
+
+namespace {
+
+void sleepMs(long ms) {
+    timespec ts{ms / 1000, (ms % 1000) * 1000000};
+    nanosleep(&ts, nullptr);
+}
+
+}  // namespace
+
+ThreadPool::~ThreadPool() {
+    Stop();
+}
+
+int ThreadPool::Start(const brsSoap& master) {
+    while (m_count < kMaxWorkers) {
+        auto* copy = new brsSoap(master, this);
+        int rc = pthread_create(&m_thread[m_count], nullptr, Worker, copy);
+        if (rc != 0) {
+            char reason[128];
+            logPrint(3, "fail to start worker thread %d: %s", m_count,
+                     strerror_r(rc, reason, sizeof(reason)));
+            delete copy;
+            break;
+        }
+        m_soap[m_count++] = copy;
+    }
+    return m_count;
+}
+
+void* ThreadPool::Worker(void* arg) {
+    auto* copy = static_cast<brsSoap*>(arg);
+    for (;;) {
+        int s = copy->pool->Pop();
+        if (s == kStopToken) break;
+        copy->socket = s;
+        dispatchRequest(copy);
+        soap_destroy(copy);
+        soap_end(copy);
+        soap_free_cookies(copy);
+        // Whatever the request's road, the connection ends with it.
+        if (soap_valid_socket(copy->socket)) soap_force_closesock(copy);
+    }
+    return nullptr;
+}
+
+void ThreadPool::Stop() {
+    for (int i = 0; i < m_count; ++i) {
+        while (Push(kStopToken) == SocketQueue::kFull) sleepMs(1);
+    }
+    for (int i = 0; i < m_count; ++i) {
+        pthread_join(m_thread[i], nullptr);
+        delete m_soap[i];
+        m_soap[i] = nullptr;
+    }
+    m_count = 0;
+}

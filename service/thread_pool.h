@@ -1,0 +1,40 @@
+#pragma once
+
+#include <pthread.h>
+
+#include "socket_queue.h"
+
+class brsSoap;
+
+// The connection workers: up to kMaxWorkers threads, each with its own copy of the master
+// engine context, taking accepted sockets from the ring and serving one request per socket.
+// Start and Stop are called by the accept thread only; Push and Pop from any thread.
+class ThreadPool {
+public:
+    static constexpr int kMaxWorkers = 10;
+    static constexpr int kStopToken = -1;
+
+    ThreadPool() = default;
+    ThreadPool(const ThreadPool&) = delete;
+    ThreadPool& operator=(const ThreadPool&) = delete;
+    ~ThreadPool();
+
+    // Starts workers until kMaxWorkers run or a thread cannot be created (logged). Returns the
+    // number started.
+    int Start(const brsSoap& master);
+    // 0, or SocketQueue::kFull when the ring is full.
+    int Push(int socket) { return m_queue.Push(socket); }
+    int Pop() { return m_queue.Pop(); }
+    // Ends every worker once the sockets queued before are served, joins them and frees their
+    // contexts.
+    void Stop();
+    int count() const { return m_count; }
+
+private:
+    static void* Worker(void* copy);
+
+    int m_count = 0;
+    brsSoap* m_soap[kMaxWorkers] = {};
+    pthread_t m_thread[kMaxWorkers] = {};
+    SocketQueue m_queue;
+};
