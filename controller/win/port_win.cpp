@@ -41,8 +41,8 @@ HANDLE CDriverPortWin::DetachHandle() {
     return handle;
 }
 
-int CDriverPortWin::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out,
-                          uint32_t outLen, uint32_t* bytesReturned) {
+int CDriverPortWin::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
+                          uint32_t* bytesReturned) {
     using namespace arkwin;
     if (in == nullptr && inLen != 0) return -1;
     const uint64_t size = uint64_t{kMiniportData} + inLen + outLen;
@@ -108,8 +108,8 @@ bool PassThroughSucceeded(uint8_t scsiStatus, const uint8_t* sense) {
     return key == kSenseRecoveredError;
 }
 
-int CProcessorPort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out,
-                          uint32_t outLen, uint32_t* bytesReturned) {
+int CProcessorPort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
+                          uint32_t* bytesReturned) {
     using namespace arkwin;
     if (in == nullptr && inLen != 0) return -1;
     const uint32_t dataLen = std::max(inLen, outLen);
