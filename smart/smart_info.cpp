@@ -62,7 +62,9 @@ int readSmartInfo(int domain, uint32_t disk, SmartInfo* info) {
     ARK_VD_INFO device{};
     if (info == nullptr || arkGetVDInfo(domain, disk, &device) != 0)
         return kSmartInfoDeviceInfoFailed;
-    if ((device.disk.flags & ARK_DISK_SMART_ON) == 0) return kSmartInfoNotEnabled;
+    // An array has no SMART of its own, and its record holds no disk flags to test.
+    if (device.type == ARK_VD_TYPE_ARRAY || (device.disk.flags & ARK_DISK_SMART_ON) == 0)
+        return kSmartInfoNotEnabled;
 
     SmartInfo report{};
     report.healthy = smart_status(domain, disk) == 0;

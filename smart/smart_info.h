@@ -44,8 +44,9 @@ enum SmartInfoStatus : int {
 // kSmartInfoOk.
 const char* smartInfoErrorText(int status);
 
-// Reads the disk's device information, checks that SMART is on, asks RETURN STATUS, reads the
-// data and threshold pages and names every attribute. On failure `info` is left untouched.
+// Reads the disk's device information, checks that SMART is on (an array id counts as not
+// enabled), asks RETURN STATUS, reads the data and threshold pages and names every attribute.
+// On failure `info` is left untouched.
 int readSmartInfo(int domain, uint32_t disk, SmartInfo* info);
 
 // The attribute part of the report from pages already read; sets profile, count and attrs and

@@ -209,6 +209,16 @@ TEST_F(SmartInfoTest, FailuresAndHealth) {
     }
 }
 
+// The flags word of an array's record is one of its member ids, not disk flags.
+TEST_F(SmartInfoTest, ArrayIsNotASmartDisk) {
+    port->device.type = ARK_VD_TYPE_ARRAY;
+    port->device.array.members[7] = ARK_DISK_SMART_ON;
+    ASSERT_EQ(port->device.disk.flags & ARK_DISK_SMART_ON, ARK_DISK_SMART_ON);
+    SmartInfo info{};
+    EXPECT_EQ(readSmartInfo(0, kDisk, &info), kSmartInfoNotEnabled);
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(SmartInfoTest, NoDomainIsADeviceInfoFailure) {
     SmartInfo info{};
     EXPECT_EQ(readSmartInfo(3, kDisk, &info), kSmartInfoDeviceInfoFailed);
