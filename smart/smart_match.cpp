@@ -28,15 +28,11 @@ bool isSsd(const ARK_DISK_INFO& disk) {
     return (disk.flags & ARK_DISK_SSD) != 0;
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-size_t findAnyCase(std::string_view text, std::string_view what) {
-    auto it = std::search(text.begin(), text.end(), what.begin(), what.end(),
-                          [](char a, char b) { return lower(a) == lower(b); });
-    return it == text.end() && !what.empty() ? std::string_view::npos
-                                             : static_cast<size_t>(it - text.begin());
+bool sameLetter(char a, char b) {
+    auto lower = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return lower(a) == lower(b);
 }
 
 bool has(std::string_view text, std::string_view what) {
@@ -54,11 +50,14 @@ bool afterStart(std::string_view text, std::string_view what) {
 }
 
 bool hasAnyCase(std::string_view text, std::string_view what) {
-    return findAnyCase(text, what) != std::string_view::npos;
+    return std::search(text.begin(), text.end(), what.begin(), what.end(), sameLetter) !=
+               text.end() ||
+           what.empty();
 }
 
 bool startsAnyCase(std::string_view text, std::string_view what) {
-    return findAnyCase(text.substr(0, what.size()), what) == 0 && text.size() >= what.size();
+    return text.size() >= what.size() &&
+           std::equal(what.begin(), what.end(), text.begin(), sameLetter);
 }
 
 template <typename Test>
