@@ -356,8 +356,10 @@ BOOL Machine::Miniport(size_t port, uint8_t* frame, DWORD inSize, DWORD outSize,
         }
         handler = m_ports[port].handler;
     }
-    const std::vector<uint8_t> input(frame + kMiniportHeader, frame + kMiniportHeader + inLen);
-    std::vector<uint8_t> output(outLen);
+    // Never hand the controller a null buffer, even for an empty block.
+    std::vector<uint8_t> input(std::max<uint32_t>(inLen, 1));
+    std::copy_n(frame + kMiniportHeader, inLen, input.begin());
+    std::vector<uint8_t> output(std::max<uint32_t>(outLen, 1));
     uint32_t got = 0;
     if (handler->Handle(header.ControlCode, input.data(), inLen, output.data(), outLen, &got) !=
         0) {
@@ -405,8 +407,9 @@ BOOL Machine::PassThrough(size_t port, uint8_t* frame, DWORD inSize, DWORD outSi
     }
     uint8_t* data = frame + spt.DataBufferOffset;
     uint8_t* sense = frame + spt.SenseInfoOffset;
-    const std::vector<uint8_t> input(data, data + inLen);
-    std::vector<uint8_t> output(outLen);
+    std::vector<uint8_t> input(std::max<uint32_t>(inLen, 1));
+    std::copy_n(data, inLen, input.begin());
+    std::vector<uint8_t> output(std::max<uint32_t>(outLen, 1));
     uint32_t got = 0;
     const uint32_t code = Le32(cdb + 4);
     uint8_t status = 0;
@@ -422,8 +425,9 @@ BOOL Machine::PassThrough(size_t port, uint8_t* frame, DWORD inSize, DWORD outSi
     }
     if (scripted) {
         status = scripted->scsiStatus;
-        std::memcpy(sense, scripted->sense.data(),
-                    std::min<size_t>(scripted->sense.size(), spt.SenseInfoLength));
+        std::memset(sense, 0, spt.SenseInfoLength);
+        std::copy_n(scripted->sense.begin(),
+                    std::min<size_t>(scripted->sense.size(), spt.SenseInfoLength), sense);
         if (scripted->transferred) got = *scripted->transferred;
     }
     frame[offsetof(SCSI_PASS_THROUGH, ScsiStatus)] = status;
