@@ -46,7 +46,9 @@ public:
 
     ARK_VD_INFO device{};
     bool failVdInfo = false;
-    std::set<uint16_t> failingFeatures;  // SMART feature codes whose request fails
+    std::set<uint16_t> failingFeatures;   // SMART feature codes whose request fails
+    std::set<uint16_t> rejectedFeatures;  // ... whose request succeeds but the disk refuses
+    uint8_t rejectStatus = 0x51;          // the status register then: ready, error
     uint16_t statusLbaMid = 0x4F;
     uint16_t statusLbaHigh = 0xC2;
     std::array<uint8_t, 512> values{};
@@ -62,7 +64,7 @@ private:
         std::memcpy(&header, in, sizeof header);
         if (failingFeatures.count(header.features) != 0) return -1;
         ARK_ATA_PASSTHROUGH reply = header;
-        reply.command = 0x50;  // status register: ready, no error
+        reply.command = rejectedFeatures.count(header.features) != 0 ? rejectStatus : 0x50;
         if (header.features == 0xDA) {
             reply.lba_mid = statusLbaMid;
             reply.lba_high = statusLbaHigh;

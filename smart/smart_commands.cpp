@@ -19,6 +19,11 @@ constexpr uint16_t kLbaMid = 0x4F;
 constexpr uint16_t kLbaHigh = 0xC2;
 constexpr uint8_t kDeviceLba = 0xA0;
 
+// Status register bits of the reply: the disk rejected the command or faulted. The request
+// itself still succeeds then, so these must be checked to not report a refusal as success.
+constexpr uint8_t kStatusError = 0x01;
+constexpr uint8_t kStatusDeviceFault = 0x20;
+
 constexpr size_t kHeaderSize = sizeof(ARK_ATA_PASSTHROUGH);
 // Request header, then room for the reply header, then (for reads) the sector.
 constexpr size_t kNoDataBufferSize = 2 * kHeaderSize;
@@ -39,20 +44,27 @@ void putHeader(uint8_t* buffer, uint32_t disk, uint8_t feature, bool readsSector
     std::memcpy(buffer, &header, sizeof header);
 }
 
-// A command without data; on success the reply header is stored in `reply` when given.
+// Sends the request in `buffer` and reads the reply header behind it; 0 when the request
+// succeeded and the disk completed the command.
+int send(int domain, uint8_t* buffer, ARK_ATA_PASSTHROUGH* reply) {
+    if (arkAtaPassthrough(domain, buffer) != 0) return 1;
+    std::memcpy(reply, buffer + kHeaderSize, sizeof *reply);
+    return (reply->command & (kStatusError | kStatusDeviceFault)) != 0 ? 1 : 0;
+}
+
+// A command without data; on success the reply header is stored in `reply`.
 int sendNoData(int domain, uint32_t disk, uint8_t feature, ARK_ATA_PASSTHROUGH* reply) {
     uint8_t buffer[kNoDataBufferSize] = {};
     putHeader(buffer, disk, feature, false);
-    if (arkAtaPassthrough(domain, buffer) != 0) return 1;
-    if (reply != nullptr) std::memcpy(reply, buffer + kHeaderSize, sizeof *reply);
-    return 0;
+    return send(domain, buffer, reply);
 }
 
 int readSector(int domain, uint32_t disk, uint8_t feature, uint8_t* page) {
     if (page == nullptr) return 1;
     uint8_t buffer[kReadBufferSize] = {};
     putHeader(buffer, disk, feature, true);
-    if (arkAtaPassthrough(domain, buffer) != 0) return 1;
+    ARK_ATA_PASSTHROUGH reply{};
+    if (send(domain, buffer, &reply) != 0) return 1;
     std::memcpy(page, buffer + 2 * kHeaderSize, kSmartPageSize);
     return 0;
 }
@@ -60,11 +72,13 @@ int readSector(int domain, uint32_t disk, uint8_t feature, uint8_t* page) {
 }  // namespace
 
 int smart_enable(int domain, uint32_t disk) {
-    return sendNoData(domain, disk, kEnableOperations, nullptr);
+    ARK_ATA_PASSTHROUGH reply{};
+    return sendNoData(domain, disk, kEnableOperations, &reply);
 }
 
 int smart_disable(int domain, uint32_t disk) {
-    return sendNoData(domain, disk, kDisableOperations, nullptr);
+    ARK_ATA_PASSTHROUGH reply{};
+    return sendNoData(domain, disk, kDisableOperations, &reply);
 }
 
 int smart_status(int domain, uint32_t disk) {

@@ -3,7 +3,9 @@
 #include <cstdint>
 
 // The ATA SMART commands, sent to one disk behind a controller as one ATA pass-through request
-// each (arkAtaPassthrough). None retries; a failed read leaves the caller's page untouched.
+// each (arkAtaPassthrough). A command fails when the request fails or when the disk rejects it
+// (error or device-fault bit in the reply's status register). None retries; a failed read
+// leaves the caller's page untouched.
 // Re-entrant: each request buffer lives on the caller's stack for the one call.
 
 // SMART ENABLE OPERATIONS: 0 on success, 1 on failure.

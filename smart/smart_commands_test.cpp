@@ -112,6 +112,23 @@ TEST_F(SmartCommands, FailedRequestGivesOneAndLeavesThePage) {
     EXPECT_EQ(log.size(), 5u);  // one try each, no retry
 }
 
+// The request goes through, but the disk's status register says it refused or faulted.
+TEST_F(SmartCommands, RejectedCommandGivesOneAndLeavesThePage) {
+    port->rejectedFeatures = {0xD0, 0xD1, 0xD8, 0xD9, 0xDA};
+    for (uint8_t status : {0x51, 0x70}) {
+        SCOPED_TRACE(testing::Message() << "status " << int(status));
+        port->rejectStatus = status;
+        std::vector<uint8_t> values = page(0xEE), thresholds = page(0xEE);
+        EXPECT_EQ(smart_enable(0, kDisk), 1);
+        EXPECT_EQ(smart_disable(0, kDisk), 1);
+        EXPECT_EQ(smart_status(0, kDisk), 1);  // the signature is still 4F C2 in the reply
+        EXPECT_EQ(smart_read_values(0, kDisk, values.data()), 1);
+        EXPECT_EQ(smart_read_thresholds(0, kDisk, thresholds.data()), 1);
+        EXPECT_EQ(values, page(0xEE));
+        EXPECT_EQ(thresholds, page(0xEE));
+    }
+}
+
 TEST_F(SmartCommands, BadDomainOrNullPageSendsNothing) {
     std::vector<uint8_t> values = page(0xEE);
     EXPECT_EQ(smart_enable(1, kDisk), 1);
