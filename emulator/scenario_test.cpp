@@ -1,0 +1,241 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "ark.h"
+#include "disk_pages.h"
+#include "emu_startup.h"
+
+namespace emu {
+namespace {
+
+std::string ParseError(const std::string& text) {
+    Scenario s;
+    std::string error;
+    EXPECT_FALSE(ParseScenario(text, s, error)) << text;
+    return error;
+}
+
+TEST(Scenario, BadInputNamesTheField) {
+    struct Row {
+        const char* text;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"{", "not valid JSON"},
+        {"[]", "scenario: expected an object"},
+        {R"({})", "scenario.domains: a scenario needs at least one domain"},
+        {R"({"domain": []})", "scenario.domain: unknown field"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "colour": "red"}]}]})",
+         "domains[0].disks[0].colour: unknown field"},
+        {R"({"domains": [{}, {"disks": [{"capacity": "lots"}]}]})",
+         "domains[1].disks[0].capacity: expected an integer from 0 to 9223372036854775807"},
+        {R"({"domains": [{"disks": [{}]}]})",
+         "domains[0].disks[0].capacity: a disk needs a capacity in sectors"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "port": 256}]}]})",
+         "domains[0].disks[0].port: expected an integer from 0 to 255"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "model": 7}]}]})",
+         "domains[0].disks[0].model: expected a string"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "serial": "0123456789012345678901234"}]}]})",
+         "domains[0].disks[0].serial: longer than 24 bytes"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "smart_family": "tape"}]}]})",
+         "domains[0].disks[0].smart_family: unknown family \"tape\""},
+        {R"({"domains": [{"disks": [{"capacity": 5, "read_ahead": "yes"}]}]})",
+         "domains[0].disks[0].read_ahead: expected \"on\", \"off\" or \"unsupported\""},
+        {R"({"domains": [{"disks": [{"capacity": 5, "tcg": "opal9"}]}]})",
+         "domains[0].disks[0].tcg: no drive model registered as \"opal9\""},
+        {R"({"domains": [{"disks": [{"capacity": 5, "controller": 1}]}]})",
+         "domains[0].disks[0].controller: no controller 1"},
+        {R"({"domains": [{"disks": [{"capacity": 5, "id": 0}]}]})",
+         "domains[0].disks[0].id: 0, 0xFFFFFFFF or already in use"},
+        {R"({"domains": [{"disks": [{"capacity": 5}], "arrays": [{"members": [256, 300]}]}]})",
+         "domains[0].arrays[0].members: no disk with id 300"},
+        {R"({"domains": [{"arrays": [{"level": "RAID3"}]}]})",
+         "domains[0].arrays[0].level: expected RAID0, RAID1, RAID5, RAID6, JBOD, RAID10, RAID50 or "
+         "RAID60"},
+        {R"({"domains": [{"config": {"Colour": 1}}]})", "domains[0].config.Colour: unknown field"},
+        {R"({"domains": [{"faults": [{"kind": "fail"}]}]})",
+         "domains[0].faults[0].code: a fault needs a request code"},
+        {R"({"domains": [{"faults": [{"code": "0x8000000G"}]}]})",
+         "domains[0].faults[0].code: expected an integer from 0 to 4294967295"},
+        {R"({"domains": [{"script": [{"tick": 1, "action": "explode"}]}]})",
+         "domains[0].script[0].action: expected event, fail_disk or remove_disk"},
+        {R"({"domains": [{"ports": [{"miniport": false, "processor": false}]}]})",
+         "domains[0].ports[0].processor: a port answers the miniport request, its processor "
+         "device, or both"},
+        {R"({"domains": [{"controllers": [{"pci": [1, 2, 3]}]}]})",
+         "domains[0].controllers[0].pci: expected 4 bytes: tree, bus, device, function"},
+        {R"({"domains": [{"controllers": [{"battery": {"temperature": 40000}}]}]})",
+         "domains[0].controllers[0].battery.temperature: expected an integer from -32768 to 32767"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(ParseError(row.text), row.error);
+    }
+}
+
+TEST(Scenario, SmallFixturesTakeDefaults) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(R"({"domains": [{"disks": [{"capacity": 100}]}]})", s, error))
+        << error;
+    const State& st = s.domains.at(0).state;
+    ASSERT_EQ(st.controllers.size(), 1u);
+    ASSERT_EQ(st.disks.size(), 1u);
+    const Disk& d = st.disks.at(256);
+    EXPECT_EQ(d.flags, ARK_DISK_RA_SUPPORTED | ARK_DISK_RA_ON | ARK_DISK_WC_SUPPORTED |
+                           ARK_DISK_WC_ON | ARK_DISK_QD_SUPPORTED | ARK_DISK_QD_ON |
+                           ARK_DISK_SMART_ON);
+    EXPECT_EQ(d.smart.size(), SmartFamily("hdd").size());
+    EXPECT_EQ(st.config, DefaultConfig());
+    ASSERT_EQ(s.domains[0].ports.size(), 1u);
+    EXPECT_TRUE(s.domains[0].ports[0].miniport);
+}
+
+TEST(Scenario, DefaultHasTheDescribedMachine) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(DefaultScenarioText(), s, error)) << error;
+    ASSERT_EQ(s.domains.size(), 2u);
+    const State& soft = s.domains[0].state;
+    const State& hard = s.domains[1].state;
+    EXPECT_EQ(soft.driver.hwraid, 0);
+    EXPECT_EQ(hard.driver.hwraid, 1);
+    EXPECT_EQ(soft.controllers.at(0).ramsize, 0u);
+    EXPECT_GT(hard.controllers.at(0).ramsize, 0u);
+    EXPECT_TRUE(hard.controllers.at(0).bbu.installed);
+    EXPECT_GT(hard.pcacheSize, 0u);
+
+    int raid5 = 0, raid1 = 0, spares = 0, free = 0, ssd = 0, enclosure = 0, plain = 0;
+    for (const auto& [id, a] : soft.arrays) {
+        raid5 += a.raidlevel == ARK_RAID5;
+        raid1 += a.raidlevel == ARK_RAID1;
+        EXPECT_EQ(a.flags, 0u) << a.name;
+    }
+    std::set<std::string> families;
+    for (const auto& [id, d] : soft.disks) {
+        spares += (d.flags & ARK_DISK_SPARE) != 0;
+        free += d.extents.empty() && !(d.flags & ARK_DISK_SPARE);
+        ssd += (d.flags & ARK_DISK_SSD) != 0;
+        enclosure += (d.flags & ARK_DISK_ENCLOSURE) != 0;
+        plain += !(d.flags & (ARK_DISK_ENCLOSURE | ARK_DISK_TARGET_LEVEL));
+        families.insert(std::to_string(d.smart.front().id) + "/" + std::to_string(d.smart.size()));
+    }
+    EXPECT_EQ(raid5, 1);
+    EXPECT_EQ(raid1, 1);
+    EXPECT_EQ(spares, 1);
+    EXPECT_GE(free, 2);
+    EXPECT_GE(ssd, 2);
+    EXPECT_GE(enclosure, 1);
+    EXPECT_GE(plain, 1);
+    EXPECT_GE(families.size(), 3u);
+    EXPECT_GE(soft.events.size(), 2u);
+    EXPECT_GE(hard.events.size(), 1u);
+    EXPECT_EQ(hard.arrays.size(), 1u);
+    // Event device ids name devices that exist.
+    for (const State* st : {&soft, &hard}) {
+        for (const Event& ev : st->events) {
+            EXPECT_TRUE(st->disks.count(ev.devid) || st->arrays.count(ev.devid)) << ev.devid;
+        }
+    }
+}
+
+TEST(Scenario, MachineNamesPortsInOrder) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(R"({"domains": [
+        {"controllers": [{}, {}], "ports": [{}, {"path": "/dev/sg7", "miniport": false,
+                                              "path_id": 2, "target_id": 3, "lun": 1}]},
+        {}]})",
+                              s, error))
+        << error;
+    auto m = BuildMachine(s);
+    ASSERT_EQ(m->emulators.size(), 2u);
+    ASSERT_EQ(m->ports.size(), 3u);
+    EXPECT_EQ(m->ports[0].spec.path, "/dev/sg0");
+    EXPECT_EQ(m->ports[1].spec.path, "/dev/sg7");
+    EXPECT_FALSE(m->ports[1].spec.miniport);
+    EXPECT_EQ(m->ports[1].spec.pathId, 2);
+    EXPECT_EQ(m->ports[1].spec.targetId, 3);
+    EXPECT_EQ(m->ports[1].spec.lun, 1);
+    EXPECT_EQ(m->ports[2].spec.path, "/dev/sg2");
+    EXPECT_EQ(m->ports[0].emulator, m->ports[1].emulator);
+    EXPECT_EQ(m->ports[2].emulator, m->emulators[1].get());
+    EXPECT_EQ(m->ports[2].domain, 1u);
+}
+
+class ScenarioFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("emu_scenario_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        unsetenv(kScenarioVariable);
+        std::filesystem::remove_all(dir);
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path) << text;
+        return path;
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(ScenarioFile, LoadsTheNamedFileElseTheDefault) {
+    std::string error;
+    auto builtIn = LoadMachine(error);
+    ASSERT_TRUE(builtIn) << error;
+    EXPECT_EQ(builtIn->emulators.size(), 2u);
+
+    setenv(kScenarioVariable, Write("one.json", R"({"domains": [{}]})").c_str(), 1);
+    auto one = LoadMachine(error);
+    ASSERT_TRUE(one) << error;
+    EXPECT_EQ(one->emulators.size(), 1u);
+}
+
+TEST_F(ScenarioFile, ErrorsNameTheFile) {
+    const std::string missing = (dir / "missing.json").string();
+    setenv(kScenarioVariable, missing.c_str(), 1);
+    std::string error;
+    EXPECT_FALSE(LoadMachine(error));
+    EXPECT_EQ(error, missing + ": cannot be opened");
+
+    const std::string bad = Write("bad.json", R"({"domains": [{"disks": [{"capacity": -1}]}]})");
+    setenv(kScenarioVariable, bad.c_str(), 1);
+    EXPECT_FALSE(LoadMachine(error));
+    EXPECT_EQ(
+        error,
+        bad + ": domains[0].disks[0].capacity: expected an integer from 0 to 9223372036854775807");
+}
+
+TEST_F(ScenarioFile, InvalidFileEndsTheProgram) {
+    const std::string bad = Write("bad.json", R"({"domains": [{"typo": 1}]})");
+    setenv(kScenarioVariable, bad.c_str(), 1);
+    EXPECT_EXIT(LoadMachineOrExit(), ::testing::ExitedWithCode(1),
+                "scenario error: .*bad.json: domains\\[0\\].typo: unknown field");
+}
+
+TEST(TickThread, TicksUntilStopped) {
+    Emulator e;
+    e.Modify([](State& s) { s.script.push_back({3, ScriptStep::Action::Event, 9, 1}); });
+    TickThread ticker({&e}, std::chrono::milliseconds(1));
+    // Wait (without a time bound on the result) for the scripted third tick.
+    while (e.Snapshot().ticks < 3) std::this_thread::yield();
+    ticker.Stop();
+    const uint64_t after = e.Snapshot().ticks;
+    ticker.Stop();
+    EXPECT_EQ(e.Snapshot().ticks, after);
+    EXPECT_EQ(e.Snapshot().events.front().code, 9);
+}
+
+}  // namespace
+}  // namespace emu
