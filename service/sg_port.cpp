@@ -117,13 +117,16 @@ int CSgFilePort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out,
     if (request != 0) {
         rc = m_sys.Ioctl(m_fd, request, &hdr);
     } else {
-        // The first request finds out which number the driver answers and keeps it.
-        m_request.store(static_cast<uint32_t>(kSgIoExtended), std::memory_order_relaxed);
+        // The first request finds out which number the driver answers and keeps it. The number
+        // is stored only once tried, so a request racing this one never sends the extended
+        // number to a driver that rejects it.
         rc = m_sys.Ioctl(m_fd, kSgIoExtended, &hdr);
+        unsigned long chosen = kSgIoExtended;
         if (rc != 0) {
-            m_request.store(static_cast<uint32_t>(kSgIo), std::memory_order_relaxed);
+            chosen = kSgIo;
             rc = m_sys.Ioctl(m_fd, kSgIo, &hdr);
         }
+        m_request.store(static_cast<uint32_t>(chosen), std::memory_order_relaxed);
     }
     if (rc != 0 || !replySucceeded(hdr, sense)) return -1;
 

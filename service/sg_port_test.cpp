@@ -241,6 +241,41 @@ TEST_F(SgPortTest, AFailedFirstRequestStillSettlesOnPlainSgIo) {
     EXPECT_EQ(calls[0].request, 0x2285ul);
 }
 
+// A second request that starts while the first is still finding the request number: played
+// deterministically by issuing it from inside the first one's system call.
+TEST_F(SgPortTest, RequestRacingTheFirstNeverUsesARejectedNumber) {
+    struct Interleaving : CSgSys {
+        emu::SgFront& next;
+        CSgFilePort* port = nullptr;
+        int innerResult = 1;
+        explicit Interleaving(emu::SgFront& f) : next(f) {}
+        int ListDir(const char* dir, std::vector<std::string>& names) override {
+            return next.ListDir(dir, names);
+        }
+        int Open(const char* path, int flags) override { return next.Open(path, flags); }
+        int Close(int fd) override { return next.Close(fd); }
+        int Ioctl(int fd, unsigned long request, sg_io_hdr* hdr) override {
+            if (innerResult == 1 && port != nullptr) {
+                innerResult = -2;  // once only
+                uint32_t value = 0;
+                innerResult = port->Ioctl(ARK_REQ_GET_PCACHE_SIZE, nullptr, 0, &value, 4, nullptr);
+            }
+            return next.Ioctl(fd, request, hdr);
+        }
+    };
+    emu::SgNode node;
+    node.name = "sg0";
+    node.handler = &controller;
+    node.faults.rejectExtendedRequest = true;
+    front.AddNode(node);
+    Interleaving sys(front);
+    CSgFilePort port("/dev/sg0", sys.Open("/dev/sg0", O_RDWR), sys);
+    sys.port = &port;
+    uint32_t value = 0;
+    EXPECT_EQ(port.Ioctl(ARK_REQ_GET_PCACHE_SIZE, nullptr, 0, &value, 4, nullptr), 0);
+    EXPECT_EQ(sys.innerResult, 0);
+}
+
 // Success needs a clean transfer: no host error, no driver error beyond attached sense, and a
 // good status or a recovered error.
 TEST_F(SgPortTest, ReplyStatusDecidesSuccess) {
