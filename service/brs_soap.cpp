@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <cstring>
+
 #include "file_server.h"
 
 brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
@@ -18,3 +20,10 @@ brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
 
 brsSoap::brsSoap(const brsSoap& master, ThreadPool* workerPool)
     : soap(static_cast<const soap&>(master)), pool(workerPool) {}
+
+const char* requestCookie(struct soap* engine, const char* name) {
+    for (struct soap_cookie* c = engine->cookies; c != nullptr; c = c->next) {
+        if (c->env && c->name != nullptr && std::strcmp(c->name, name) == 0) return c->value;
+    }
+    return nullptr;
+}

@@ -20,3 +20,8 @@ public:
 
     ThreadPool* pool = nullptr;
 };
+
+// The value of the cookie `name` that the client sent with the current request, or null. The
+// engine files received cookies under a path taken from the connection's previous request, so
+// its own path-matching lookup is not used.
+const char* requestCookie(struct soap* engine, const char* name);

@@ -78,7 +78,7 @@ int httpGetHandler(struct soap* engine) {
     if (decoded == "/") decoded = "/index.html";
 
     if (decoded == "/eventlog") {
-        const char* sid = soap_cookie_value(engine, "sid", nullptr, nullptr);
+        const char* sid = requestCookie(engine, "sid");
         if (sid == nullptr || !g_server.checkSession(sid)) return kNotFound;
         return serveFile(engine, decoded.c_str(), "application/octet-stream");
     }

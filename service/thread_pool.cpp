@@ -42,6 +42,9 @@ void* ThreadPool::Worker(void* arg) {
         int s = copy->pool->Pop();
         if (s == kStopToken) break;
         copy->socket = s;
+        // Received cookies take their path from this field; a stale one from the previous
+        // request would mismatch them.
+        copy->path[0] = '\0';
         dispatchRequest(copy);
         soap_destroy(copy);
         soap_end(copy);

@@ -16,9 +16,7 @@ public:
     explicit SoapRpcContext(struct soap* engine, const RpcUpload* upload = nullptr)
         : m_engine(engine), m_upload(upload) {}
 
-    const char* Cookie(const char* name) override {
-        return soap_cookie_value(m_engine, name, nullptr, nullptr);
-    }
+    const char* Cookie(const char* name) override { return requestCookie(m_engine, name); }
     void SetSessionCookie(const char* name, const char* text) override {
         soap_set_cookie(m_engine, name, text, nullptr, nullptr);
         soap_set_cookie_session(m_engine, name, nullptr, nullptr);
@@ -108,6 +106,7 @@ int dispatchRequest(struct soap* engine) {
             return rc;
         }
         if (rc != SOAP_NO_DATA) return rc;
+        if (isUploadPath(engine->path)) return soap_send_empty_response(engine, kBadRequest);
         // An empty body is a request that cannot be parsed, and is told so.
         setError(reply, kRpcParseError, "Parse error");
         return sendReply(engine, reply);
