@@ -218,6 +218,7 @@ TEST_F(ScenarioFile, ErrorsNameTheFile) {
 }
 
 TEST_F(ScenarioFile, InvalidFileEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string bad = Write("bad.json", R"({"domains": [{"typo": 1}]})");
     setenv(kScenarioVariable, bad.c_str(), 1);
     EXPECT_EXIT(LoadMachineOrExit(), ::testing::ExitedWithCode(1),
