@@ -188,6 +188,19 @@ TEST(EmulatorLists, ReturnAtMostTheRoomGiven) {
     EXPECT_TRUE(List(*e, ARK_REQ_GET_LD_LIST).empty());
 }
 
+// A legacy disk is a logical device of its own until it is initialised.
+TEST(EmulatorLists, LegacyDiskIsALogicalDevice) {
+    auto e =
+        EmulatorFrom(R"({"domains": [{"disks": [{"capacity": 10}, {"capacity": 10, "legacy": true}],
+        "arrays": [{"level": "RAID0", "members": [256]}]}]})");
+    EXPECT_EQ(List(*e, ARK_REQ_GET_LD_LIST), (std::vector<uint32_t>{258, 257}));
+    EXPECT_EQ(Info(*e, 257).target_id, 0);
+    EXPECT_EQ(Info(*e, 258).target_id, 1);
+    ASSERT_EQ(Send(*e, ARK_REQ_INIT_DISK, uint32_t(257)), 0);
+    EXPECT_EQ(List(*e, ARK_REQ_GET_LD_LIST), std::vector<uint32_t>{258});
+    EXPECT_EQ(Info(*e, 257).target_id, 255);
+}
+
 TEST(EmulatorArrays, CapacityFollowsTheLevel) {
     struct Row {
         const char* name;

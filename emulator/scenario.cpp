@@ -216,7 +216,6 @@ void ReadDisk(const json& j, const std::string& where, Disk& d, std::string& err
         if (!d.trusted) f.Fail("tcg", "no drive model registered as \"" + tcg + "\"");
     }
     if (f.Ok() && d.capacity == 0) f.Fail("capacity", "a disk needs a capacity in sectors");
-    if (f.Ok() && (d.flags & ARK_DISK_LEGACY)) d.targetId = 255;
     f.Finish();
 }
 
@@ -475,7 +474,11 @@ void ReadDomain(const json& j, const std::string& where, DomainSpec& d, std::str
         }
         s.disks[disk.id] = std::move(disk);
     });
-    for (const auto& [id, disk] : s.disks) s.nextId = std::max(s.nextId, id + 1);
+    for (auto& [id, disk] : s.disks) {
+        s.nextId = std::max(s.nextId, id + 1);
+        // The host sees a legacy disk on its own SCSI target.
+        if (disk.flags & ARK_DISK_LEGACY) disk.targetId = model::NextTargetId(s);
+    }
     EachObject(f, "arrays",
                [&](const json& e, const std::string& at) { ReadArray(e, at, s, error); });
     ReadEvents(f, s, error);
