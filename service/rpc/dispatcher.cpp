@@ -10,6 +10,7 @@ namespace {
 
 constexpr char kUploadPrefix[] = "/fwupdate/";
 constexpr int kBadRequest = 400;
+constexpr int kPayloadTooLarge = 413;
 
 class SoapRpcContext : public RpcContext {
 public:
@@ -39,10 +40,31 @@ value newReply() {
     return reply;
 }
 
-// "/fwupdate/" + one character, '/', one character, and nothing after.
+// Every path under "/fwupdate/" is the upload route.
 bool isUploadPath(const char* path) {
-    return path != nullptr && std::strncmp(path, kUploadPrefix, sizeof(kUploadPrefix) - 1) == 0 &&
-           std::strlen(path) == 13 && path[11] == '/';
+    return path != nullptr && std::strncmp(path, kUploadPrefix, sizeof(kUploadPrefix) - 1) == 0;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The controller an upload path names: "/fwupdate/<domain digit>/<controller digit>" and
+// nothing after. False for any other path of the route.
+bool uploadTarget(const char* path, int& domain, int& controller) {
+    constexpr size_t kAt = sizeof(kUploadPrefix) - 1;
+    if (std::strlen(path) != kAt + 3 || !isDigit(path[kAt]) || path[kAt + 1] != '/' ||
+        !isDigit(path[kAt + 2])) {
+        return false;
+    }
+    domain = path[kAt] - '0';
+    controller = path[kAt + 2] - '0';
+    return true;
+}
+
+bool hasLiveSession(RpcContext& ctx) {
+    const char* sid = ctx.Cookie("sid");
+    return sid != nullptr && g_server.checkSession(sid);
 }
 
 int sendReply(struct soap* engine, const value& reply) {
@@ -68,6 +90,32 @@ bool firstAttachment(struct soap* engine, RpcUpload& upload) {
     return false;
 }
 
+// The upload route after the request head: the path and the session are checked before any of
+// the body is read, and a body over the engine's bound is refused unread.
+int serveUpload(struct soap* engine, value& reply) {
+    int domain = 0, controller = 0;
+    if (!uploadTarget(engine->path, domain, controller)) {
+        return soap_send_empty_response(engine, kBadRequest);
+    }
+    SoapRpcContext session(engine);
+    if (!hasLiveSession(session)) {
+        setError(reply, kRpcUnauthorized, "Unauthorized");
+        return sendReply(engine, reply);
+    }
+    if (engine->recv_maxlength != 0 && engine->length > engine->recv_maxlength) {
+        return soap_send_empty_response(engine, kPayloadTooLarge);
+    }
+    // A body cut short or past the bound leaves no usable image.
+    if (soap_end_recv(engine) != SOAP_OK) return soap_send_empty_response(engine, kBadRequest);
+    RpcUpload upload{};
+    if (!firstAttachment(engine, upload)) return soap_send_empty_response(engine, kBadRequest);
+    value request = {{"method", "FlashUpdate"},
+                     {"params", {{"domain", domain}, {"id", controller}}}};
+    SoapRpcContext ctx(engine, &upload);
+    runRpcCall(request, ctx, reply);
+    return sendReply(engine, reply);
+}
+
 }  // namespace
 
 void runRpcCall(const value& request, RpcContext& ctx, value& reply) {
@@ -78,11 +126,8 @@ void runRpcCall(const value& request, RpcContext& ctx, value& reply) {
         return setError(reply, kRpcMethodNotFound, "method value is not string");
     }
     const std::string& name = method.get_ref<const std::string&>();
-    if (name != "Login" && name != "GetServerInfo") {
-        const char* sid = ctx.Cookie("sid");
-        if (sid == nullptr || !g_server.checkSession(sid)) {
-            return setError(reply, kRpcUnauthorized, "Unauthorized");
-        }
+    if (name != "Login" && name != "GetServerInfo" && !hasLiveSession(ctx)) {
+        return setError(reply, kRpcUnauthorized, "Unauthorized");
     }
     const RpcMethod* row = findRpcMethod(name.c_str());
     if (row == nullptr) return setError(reply, kRpcMethodNotFound, "method unknown");
@@ -112,17 +157,7 @@ int dispatchRequest(struct soap* engine) {
         return sendReply(engine, reply);
     }
 
-    if (isUploadPath(engine->path)) {
-        soap_end_recv(engine);
-        RpcUpload upload{};
-        if (!firstAttachment(engine, upload)) return soap_send_empty_response(engine, kBadRequest);
-        value request = {
-            {"method", "FlashUpdate"},
-            {"params", {{"domain", engine->path[10] - '0'}, {"id", engine->path[12] - '0'}}}};
-        SoapRpcContext ctx(engine, &upload);
-        runRpcCall(request, ctx, reply);
-        return sendReply(engine, reply);
-    }
+    if (isUploadPath(engine->path)) return serveUpload(engine, reply);
 
     size_t length = 0;
     const char* body = soap_http_get_body(engine, &length);

@@ -7,6 +7,17 @@ const RpcMethod rpcMethods[] = {
     {"GetServerInfo", fnGetServerInfo},
     {"Login", fnLogin},
     {"Logout", fnLogout},
+    {"GetEventLogCount", fnGetEventLogCount},
+    {"GetEventLog", fnGetEventLog},
+    {"ClearEventLog", fnClearEventLog},
+    {"SetPassword", fnSetPassword},
+    {"SendMail", fnSendMail},
+    {"FlashUpdate", fnFlashUpdate},
+    {"GetSmartInfo", fnGetSmartInfo},
+    {"GetConfig", fnGetConfig},
+    {"SetConfig", fnSetConfig},
+    {"GetDomainConfig", fnGetDomainConfig},
+    {"SetDomainConfig", fnSetDomainConfig},
 };
 
 const size_t rpcMethodCount = sizeof(rpcMethods) / sizeof(rpcMethods[0]);
