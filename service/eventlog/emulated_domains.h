@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ark.h"
 #include "domain.h"
 #include "emu_port.h"
 #include "emulator.h"

@@ -79,6 +79,7 @@ bool EventLogger::Open(const std::string& dbPath) {
 }
 
 void EventLogger::Close() {
+    Stop();  // the threads use the connection
     if (m_impl->db) sqlite3_close(m_impl->db);
     m_impl->db = nullptr;
 }
@@ -88,10 +89,15 @@ bool EventLogger::IsOpen() const {
 }
 
 bool EventLogger::Start() {
-    return IsOpen();
+    return false;
 }
 
-void EventLogger::Stop() {}
+void EventLogger::Stop() {
+    std::lock_guard<std::mutex> lock(m_impl->lifecycle);
+    m_impl->stop.Request();
+    for (int t : {Impl::kMailer, Impl::kScheduler, Impl::kPoller}) m_impl->thread[t].Join();
+    m_impl->stop.Reset();
+}
 
 bool EventLogger::Add(const EventLogEntry& entry) {
     Statement s = prepare(m_impl->db, kInsert);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+struct EventThreadDeps;
+
 // One event of the log.
 struct EventLogEntry {
     EventLogEntry() = default;
@@ -33,11 +35,20 @@ public:
     // written beside it as "eventlog.bak". False when the file cannot be opened or the table
     // cannot be created; the logger is then closed. An open logger is closed first.
     bool Open(const std::string& dbPath);
+    // Stops the threads first.
     void Close();
     bool IsOpen() const;
 
-    // Starts the background threads; Stop ends and joins them. Safe to call when none run.
+    // Starts the poller, the scheduler and the mailer, in that order, stopping at the first
+    // that cannot be created; true only when all three run. False also when the log is not
+    // open, a required dependency is missing or the threads run already. Defined with the
+    // threads (target svc_event_threads).
+    bool Start(const EventThreadDeps& deps);
+    // Not the service's way in: starts no thread and returns false. Kept only until every
+    // caller passes the threads' dependencies to Start(deps).
     bool Start();
+    // Requests the stop and joins the mailer, the scheduler and the poller, in that order; each
+    // ends at its next wait or between two events or mails. Safe to call when none run.
     void Stop();
 
     // Appends one event stamped with the current time. False when it was not stored.
