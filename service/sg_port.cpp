@@ -1,6 +1,5 @@
 #include "sg_port.h"
 
-#include <endian.h>
 #include <fcntl.h>
 
 #include <algorithm>
@@ -18,36 +17,15 @@ constexpr unsigned kTimeoutMs = 20000;
 constexpr unsigned kSenseLen = 32;
 constexpr unsigned kInquiryLen = 36;
 
-constexpr uint8_t kScsiGood = 0x00;
-constexpr uint8_t kScsiCheckCondition = 0x02;
 constexpr uint16_t kDriverSense = 0x08;  // set by the sg driver whenever sense data came back
-constexpr uint8_t kSenseRecoveredError = 0x01;
-
-// Whether the sense data reports RECOVERED ERROR. Only the current-error formats count:
-// fixed (0x70, key in byte 2) and descriptor (0x72, key in byte 1); deferred errors (0x71,
-// 0x73) and anything shorter than its key byte fail. Bit 7 of byte 0 is the fixed format's
-// VALID flag, not part of the response code.
-bool senseIsRecovered(const uint8_t* sense, unsigned len) {
-    if (len < 1) return false;
-    const uint8_t responseCode = sense[0] & 0x7F;
-    if (responseCode == 0x70) return len > 2 && (sense[2] & 0x0F) == kSenseRecoveredError;
-    if (responseCode == 0x72) return len > 1 && (sense[1] & 0x0F) == kSenseRecoveredError;
-    return false;
-}
 
 // A completed transfer counts only when nothing below the SCSI layer went wrong and the device
 // either reported good status or an error it recovered from itself.
 bool replySucceeded(const sg_io_hdr& hdr, const uint8_t* sense) {
     if (hdr.host_status != 0) return false;
     if (hdr.driver_status != 0 && hdr.driver_status != kDriverSense) return false;
-    if (hdr.status == kScsiGood) return true;
-    if (hdr.status != kScsiCheckCondition) return false;
-    return senseIsRecovered(sense, std::min<unsigned>(hdr.sb_len_wr, kSenseLen));
-}
-
-void putLe32(uint8_t* at, uint32_t value) {
-    const uint32_t le = htole32(value);
-    std::memcpy(at, &le, sizeof le);
+    return arkVendorCommandCompleted(hdr.status, sense,
+                                     std::min<unsigned>(hdr.sb_len_wr, kSenseLen));
 }
 
 // Sort key of a /dev entry: "sg" plus a number sorts by that number; any other name starting
@@ -95,10 +73,8 @@ int CSgFilePort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out,
     if (!buffer) return -1;
     if (inLen != 0) std::memcpy(buffer.get(), in, inLen);
 
-    uint8_t cdb[sizeof(ARK_VENDOR_CDB)] = {kArkVendorOpcode, 'A', 'R', 'K'};
-    putLe32(cdb + offsetof(ARK_VENDOR_CDB, code), code);
-    putLe32(cdb + offsetof(ARK_VENDOR_CDB, inLen), inLen);
-    putLe32(cdb + offsetof(ARK_VENDOR_CDB, outLen), outLen);
+    uint8_t cdb[sizeof(ARK_VENDOR_CDB)];
+    arkBuildVendorCdb(cdb, code, inLen, outLen);
 
     uint8_t sense[kSenseLen] = {};
     sg_io_hdr hdr{};

@@ -7,24 +7,7 @@
 #include <string>
 #include <vector>
 
-// The 16-byte vendor command that carries one controller request to the controller's processor
-// device. All fields little-endian.
-#pragma pack(push, 1)
-typedef struct ARK_VENDOR_CDB {
-    uint8_t opcode;     // kArkVendorOpcode
-    char signature[3];  // "ARK", no NUL
-    uint32_t code;
-    uint32_t inLen;
-    uint32_t outLen;
-} ARK_VENDOR_CDB;
-#pragma pack(pop)
-static_assert(sizeof(ARK_VENDOR_CDB) == 16);
-static_assert(offsetof(ARK_VENDOR_CDB, signature) == 1);
-static_assert(offsetof(ARK_VENDOR_CDB, code) == 4);
-static_assert(offsetof(ARK_VENDOR_CDB, inLen) == 8);
-static_assert(offsetof(ARK_VENDOR_CDB, outLen) == 12);
-
-constexpr uint8_t kArkVendorOpcode = 0x02;
+#include "vendor_command.h"
 
 // The SCSI generic request numbers: the extended one some drivers answer, and plain SG_IO.
 constexpr unsigned long kSgIoExtended = 0xFFFF2285ul;

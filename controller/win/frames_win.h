@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "vendor_command.h"
 #include "win_api.h"
 
 // Byte layouts of the driver frames. The ports fill and read frames through these offsets
@@ -49,17 +50,7 @@ static_assert(offsetof(SRB_IO_CONTROL, ReturnCode) == kSrbReturnCode);
 static_assert(offsetof(SRB_IO_CONTROL, Length) == kSrbLength);
 
 // The vendor SCSI command that carries a controller request to the processor device.
-constexpr size_t kVendorCdbLength = 16;
-constexpr uint8_t kVendorCdbOpcode = 0x02;
-constexpr char kVendorTag[3] = {'A', 'R', 'K'};
-
-inline void BuildVendorCdb(uint8_t* cdb, uint32_t code, uint32_t inLen, uint32_t outLen) {
-    cdb[0] = kVendorCdbOpcode;
-    std::memcpy(cdb + 1, kVendorTag, sizeof(kVendorTag));
-    PutLe32(cdb + 4, code);
-    PutLe32(cdb + 8, inLen);
-    PutLe32(cdb + 12, outLen);
-}
+constexpr size_t kVendorCdbLength = sizeof(ARK_VENDOR_CDB);
 
 // Pass-through request: the system's SCSI_PASS_THROUGH, 32 sense bytes, then the data area.
 constexpr size_t kSptLength = 0;

@@ -10,12 +10,11 @@ namespace {
 // A unit record never starts so late that a 16-byte record could not follow in the buffer
 // the probe passes; offsets past it end the chain.
 constexpr uint64_t kLastUnitOffset = arkwin::kInquiryBufferSize - 16;
-constexpr size_t kInquiryBytesNeeded = arkwin::kInquiryVendor + sizeof(arkwin::kVendorTag);
+constexpr size_t kInquiryBytesNeeded = arkwin::kInquiryVendor + sizeof(kArkVendorTag);
 
 bool IsControllerUnit(const uint8_t* inquiry, uint32_t length) {
     return length >= kInquiryBytesNeeded && inquiry[0] == arkwin::kProcessorDeviceType &&
-           std::memcmp(inquiry + arkwin::kInquiryVendor, arkwin::kVendorTag,
-                       sizeof(arkwin::kVendorTag)) == 0;
+           std::memcmp(inquiry + arkwin::kInquiryVendor, kArkVendorTag, sizeof(kArkVendorTag)) == 0;
 }
 
 }  // namespace

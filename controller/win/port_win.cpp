@@ -13,9 +13,6 @@ namespace {
 
 constexpr int kMiniportRetries = 3;
 constexpr DWORD kMiniportRetryDelayMs = 500;
-constexpr uint8_t kStatusGood = 0x00;
-constexpr uint8_t kStatusCheckCondition = 0x02;
-constexpr uint8_t kSenseRecoveredError = 0x01;
 
 // A zeroed request buffer, or null with last error 8 when the size does not fit a DWORD or
 // cannot be allocated. Zeroing keeps stale bytes out of short replies and unread sense.
@@ -93,19 +90,7 @@ int CDriverPortWin::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* o
 }
 
 bool PassThroughSucceeded(uint8_t scsiStatus, const uint8_t* sense) {
-    if (scsiStatus == kStatusGood) return true;
-    if (scsiStatus != kStatusCheckCondition) return false;
-    // The response code is the low seven bits; the top bit only flags a valid information field.
-    const uint8_t responseCode = sense[0] & 0x7F;
-    uint8_t key;
-    if (responseCode == 0x72) {
-        key = sense[1] & 0x0F;
-    } else if (responseCode == 0x70) {
-        key = sense[2] & 0x0F;
-    } else {
-        return false;
-    }
-    return key == kSenseRecoveredError;
+    return arkVendorCommandCompleted(scsiStatus, sense, arkwin::kSptSenseSize);
 }
 
 int CProcessorPort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
@@ -128,7 +113,7 @@ int CProcessorPort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* o
     PutLe32(f + kSptTimeOutValue, kSptTimeoutSeconds);
     PutLe64(f + kSptDataBufferOffset, kSptData);
     PutLe32(f + kSptSenseInfoOffset, kSptSense);
-    BuildVendorCdb(f + kSptCdb, code, inLen, outLen);
+    arkBuildVendorCdb(f + kSptCdb, code, inLen, outLen);
     if (inLen != 0) std::memcpy(f + kSptData, in, inLen);
 
     const DWORD frameSize = static_cast<DWORD>(size);
