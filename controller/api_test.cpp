@@ -446,7 +446,14 @@ TEST_F(Api, ShortRepliesReadAsZero) {
     EXPECT_EQ(arkGetControllerCount(0), 0);
     EXPECT_EQ(arkGetPCacheSize(0), 0);
     EXPECT_EQ(arkCheckUnload(0, 1), 0);
-    EXPECT_EQ(arkCreateArray(0, nullptr), 0);
+    EXPECT_EQ(arkCheckDelete(0, 1), 0);
+    const ARK_ARRAY_PARAMS request = sampleParams();
+    EXPECT_EQ(arkCreateArray(0, &request), 0);  // no id came back: failure, never garbage
+    int32_t value = 5;
+    EXPECT_EQ(arkGetConfigInt(0, "HBAMode", &value), 0);
+    EXPECT_EQ(value, 0);
+    uint32_t ids[4] = {};
+    EXPECT_EQ(arkGetPDList(0, ids, 4), 0);
     uint32_t first = 5, second = 5;
     EXPECT_EQ(arkGetPciId(0, 0, &first, &second), 0);
     EXPECT_EQ(first, 0u);
