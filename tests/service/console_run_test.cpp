@@ -43,6 +43,7 @@ TEST(ConsoleRun, BadPortFailsInitWithALogLine) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a console run exits 0";
         EXPECT_NE(readFile(dir / "log").find(r.line), std::string::npos) << readFile(dir / "log");
         EXPECT_NE(p.err().find("Init failed. dwServiceSpecificExitCode=0"), std::string::npos);
+        EXPECT_FALSE(hasSanitizerReport(p.err())) << p.err();
     }
 }
 
@@ -60,6 +61,7 @@ TEST(ConsoleRun, PortZeroTakesTheConfiguredServerPort) {
     int status = 0;
     ASSERT_TRUE(p.wait(30, status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(hasSanitizerReport(p.err())) << p.err();
 }
 
 }  // namespace

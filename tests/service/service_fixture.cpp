@@ -5,6 +5,14 @@
 
 namespace svctest {
 
+bool hasSanitizerReport(const std::string& text) {
+    for (const char* mark :
+         {"ThreadSanitizer", "AddressSanitizer", "LeakSanitizer", "runtime error:"}) {
+        if (text.find(mark) != std::string::npos) return true;
+    }
+    return false;
+}
+
 ConsoleService::ConsoleService(std::vector<std::string> extraArgs,
                                std::map<std::string, std::string> env,
                                const std::string& firstArg) {
@@ -20,7 +28,7 @@ bool ConsoleService::stop() {
     process->signal(SIGINT);
     int status = 0;
     if (!process->wait(30, status)) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && !hasSanitizerReport(process->err());
 }
 
 }  // namespace svctest

@@ -16,7 +16,8 @@ public:
                             std::map<std::string, std::string> env = {},
                             const std::string& firstArg = "-debug");
 
-    // Sends SIGINT and waits for the exit; true when it exited with status 0.
+    // Sends SIGINT and waits for the exit; true when it exited with status 0 and its standard
+    // error holds no sanitizer report.
     bool stop();
 
     TempDir dir;
@@ -27,5 +28,8 @@ public:
     std::string configDir() const { return dir / "cfg"; }
     std::string log() const { return readFile(dir / "service.log"); }
 };
+
+// True when a sanitizer runtime reported a fault in `text`.
+bool hasSanitizerReport(const std::string& text);
 
 }  // namespace svctest

@@ -136,6 +136,10 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
         dup2(out, 1);
         dup2(err, 2);
         if (chdir(dir.c_str()) != 0) _exit(126);
+        const char* lsan = getenv("LSAN_OPTIONS");
+        std::string lsanOptions =
+            std::string(lsan != nullptr ? lsan : "") + ":suppressions=" SVC_LSAN_SUPPRESSIONS;
+        setenv("LSAN_OPTIONS", lsanOptions.c_str(), 1);
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv;
         for (auto& a : argvText) argv.push_back(a.data());

@@ -40,8 +40,9 @@ int descriptorCount(pid_t pid);
 // Waits up to `seconds` for the process (a child of ours) to end; true with its wait status.
 bool waitExit(pid_t pid, int seconds, int& status);
 
-// One started program. Standard output and error go to files in `dir`. The destructor kills it
-// (SIGKILL) if it still runs.
+// One started program, in `dir`, with `env` added to ours and LeakSanitizer told about the
+// service's process-lifetime objects. Standard output and error go to files in `dir`. The
+// destructor kills it (SIGKILL) if it still runs.
 class Process {
 public:
     Process(const std::string& program, const std::vector<std::string>& args,
