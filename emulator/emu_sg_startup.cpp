@@ -1,5 +1,6 @@
 #include "emu_sg_startup.h"
 
+#include <set>
 #include <string>
 
 #include "emu_startup.h"
@@ -9,14 +10,27 @@ namespace emu {
 
 void AddMachineNodes(Machine& machine, SgFront& front) {
     constexpr const char kDev[] = "/dev/";
+    auto devName = [&](const MachinePort& port) {
+        const std::string& path = port.spec.path;
+        if (path.rfind(kDev, 0) == 0 && path.size() > sizeof kDev - 1)
+            return path.substr(sizeof kDev - 1);
+        return std::string();
+    };
+    // A port named elsewhere gets "sg<port index>", or the next free number when a /dev path
+    // of the scenario already uses it: two nodes of one name would make one port unreachable.
+    std::set<std::string> taken;
+    for (const MachinePort& port : machine.ports)
+        if (port.spec.processor) taken.insert(devName(port));
     for (size_t i = 0; i < machine.ports.size(); ++i) {
         const MachinePort& port = machine.ports[i];
         if (!port.spec.processor) continue;  // a miniport-only channel has no SCSI node
         SgNode node;
-        if (port.spec.path.rfind(kDev, 0) == 0 && port.spec.path.size() > sizeof kDev - 1)
-            node.name = port.spec.path.substr(sizeof kDev - 1);
-        else
-            node.name = "sg" + std::to_string(i);
+        node.name = devName(port);
+        if (node.name.empty()) {
+            for (size_t n = i; node.name.empty() || taken.count(node.name) != 0; ++n)
+                node.name = "sg" + std::to_string(n);
+            taken.insert(node.name);
+        }
         node.handler = port.emulator;
         front.AddNode(node);
     }

@@ -8,7 +8,8 @@
 namespace emu {
 
 // Adds one node per port of `machine` that shows a processor device, named after the port's
-// path under /dev ("/dev/sg3" is node "sg3"; a path elsewhere becomes "sg<port index>"), each
+// path under /dev ("/dev/sg3" is node "sg3"; a path elsewhere becomes "sg<port index>", or the
+// next number no /dev path of the machine uses), each
 // answered by its domain's emulator, then a few ordinary /dev entries.
 void AddMachineNodes(Machine& machine, SgFront& front);
 

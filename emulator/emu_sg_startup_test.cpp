@@ -72,6 +72,33 @@ TEST_F(EmuSgStartupTest, MachinePortsBecomeSgNodes) {
     EXPECT_EQ(front.OpenDescriptors(), 0);
 }
 
+// A port whose path is not under /dev never takes the node name of one that is.
+TEST_F(EmuSgStartupTest, PortsOutsideDevGetAFreeNodeName) {
+    const std::string text = R"({"domains": [
+        {"controllers": [{"serial": "A0"}], "ports": [{"path": "port-a"}]},
+        {"controllers": [{"serial": "B0"}], "ports": [{"path": "/dev/sg0"}]}
+    ]})";
+    emu::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(emu::ParseScenario(text, scenario, error)) << error;
+    auto machine = emu::BuildMachine(scenario);
+    emu::SgFront front;
+    emu::AddMachineNodes(*machine, front);
+    SetSgSys(&front);
+
+    ASSERT_EQ(arkInitialize(), 0);
+    ASSERT_EQ(arkGetDomainCount(), 2);
+    std::vector<std::string> serials;
+    for (int d = 0; d < 2; ++d) {
+        ARK_CONTROLLER_INFO info{};
+        ASSERT_EQ(arkGetControllerInfo(d, 0, &info), 0);
+        serials.emplace_back(info.sn_str, strnlen(info.sn_str, sizeof info.sn_str));
+    }
+    EXPECT_EQ(serials, (std::vector<std::string>{"B0", "A0"}));
+    EXPECT_EQ(front.OpenedPaths(), (std::vector<std::string>{"/dev/sg0", "/dev/sg1"}));
+    arkResetDomainsForTest();  // the ports close through the front
+}
+
 // The whole start-up as hxraidsvc-emu runs it, each in a child process because it installs the
 // seam for good: the built-in machine, a scenario file, and files that must end the program.
 TEST_F(EmuSgStartupTest, StartupLoadsTheScenarioOfTheEnvironment) {
