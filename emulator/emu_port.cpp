@@ -15,7 +15,7 @@ int EmuPort::Ioctl(uint32_t code, const void* in, uint32_t inLen, void* out, uin
 int AttachMachinePorts(Machine& machine) {
     int taken = 0;
     for (const MachinePort& port : machine.ports) {
-        auto* p = new EmuPort(*port.emulator, port.spec.path);
+        auto* p = new EmuPort(*port.emulator, port.config.path);
         if (AttachPort(p)) {
             ++taken;
         } else {

@@ -11,7 +11,7 @@ namespace emu {
 void AddMachineNodes(Machine& machine, SgFront& front) {
     constexpr const char kDev[] = "/dev/";
     auto devName = [&](const MachinePort& port) {
-        const std::string& path = port.spec.path;
+        const std::string& path = port.config.path;
         if (path.rfind(kDev, 0) == 0 && path.size() > sizeof kDev - 1)
             return path.substr(sizeof kDev - 1);
         return std::string();
@@ -20,10 +20,10 @@ void AddMachineNodes(Machine& machine, SgFront& front) {
     // of the scenario already uses it: two nodes of one name would make one port unreachable.
     std::set<std::string> taken;
     for (const MachinePort& port : machine.ports)
-        if (port.spec.processor) taken.insert(devName(port));
+        if (port.config.processor) taken.insert(devName(port));
     for (size_t i = 0; i < machine.ports.size(); ++i) {
         const MachinePort& port = machine.ports[i];
-        if (!port.spec.processor) continue;  // a miniport-only channel has no SCSI node
+        if (!port.config.processor) continue;  // a miniport-only channel has no SCSI node
         SgNode node;
         node.name = devName(port);
         if (node.name.empty()) {

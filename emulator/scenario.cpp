@@ -423,11 +423,11 @@ void ReadConfig(JsonFields& f, State& s, std::string& error) {
     c.Finish();
 }
 
-void ReadPorts(JsonFields& f, DomainSpec& d, std::string& error) {
+void ReadPorts(JsonFields& f, DomainConfig& d, std::string& error) {
     EachObject(f, "ports", [&](const json& e, const std::string& at) {
         if (!ExpectObject(e, at, error)) return;
         JsonFields p(e, at, error);
-        PortSpec port;
+        PortConfig port;
         p.String("path", port.path);
         p.Bool("miniport", port.miniport);
         p.Bool("processor", port.processor);
@@ -443,7 +443,7 @@ void ReadPorts(JsonFields& f, DomainSpec& d, std::string& error) {
     if (f.Ok() && !f.Has("ports")) d.ports.push_back({});
 }
 
-void ReadDomain(const json& j, const std::string& where, DomainSpec& d, std::string& error) {
+void ReadDomain(const json& j, const std::string& where, DomainConfig& d, std::string& error) {
     if (!ExpectObject(j, where, error)) return;
     JsonFields f(j, where, error);
     State& s = d.state;
@@ -507,7 +507,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
     JsonFields f(root, "scenario", error);
     f.Raw("comment");
     EachObject(f, "domains", [&](const json& e, const std::string& at) {
-        DomainSpec d;
+        DomainConfig d;
         ReadDomain(e, at.substr(sizeof "scenario"), d, error);
         scenario.domains.push_back(std::move(d));
     });
@@ -538,10 +538,10 @@ std::unique_ptr<Machine> BuildMachine(const Scenario& scenario) {
     auto machine = std::make_unique<Machine>();
     size_t portNumber = 0;
     for (size_t i = 0; i < scenario.domains.size(); ++i) {
-        const DomainSpec& d = scenario.domains[i];
+        const DomainConfig& d = scenario.domains[i];
         auto emulator = std::make_unique<Emulator>(d.state);
         for (const Fault& fault : d.faults) emulator->InjectFault(fault);
-        for (PortSpec port : d.ports) {
+        for (PortConfig port : d.ports) {
             if (port.path.empty()) port.path = "/dev/sg" + std::to_string(portNumber);
             ++portNumber;
             machine->ports.push_back({port, emulator.get(), i});

@@ -15,7 +15,7 @@ namespace emu {
 // One channel through which the driver shows a domain's controllers, as the transports need
 // it: the node path, whether it answers the Windows miniport request or only its SCSI
 // processor device, and that device's address.
-struct PortSpec {
+struct PortConfig {
     std::string path;
     bool miniport = true;
     bool processor = true;
@@ -25,14 +25,14 @@ struct PortSpec {
 };
 
 // One emulator instance: the controllers one driver instance reaches, and its ports.
-struct DomainSpec {
+struct DomainConfig {
     State state;
     std::vector<Fault> faults;
-    std::vector<PortSpec> ports;
+    std::vector<PortConfig> ports;
 };
 
 struct Scenario {
-    std::vector<DomainSpec> domains;
+    std::vector<DomainConfig> domains;
 };
 
 // False with a message naming the field ("domains[0].disks[2].capacity: ...") on bad JSON, a
@@ -45,7 +45,7 @@ const char* DefaultScenarioText();
 
 // A port of a loaded machine: its description and the emulator that answers it.
 struct MachinePort {
-    PortSpec spec;
+    PortConfig config;
     Emulator* emulator = nullptr;
     size_t domain = 0;
 };
