@@ -21,7 +21,16 @@ TEST(Concurrency, SixtyFourClientsAreAllAnsweredAndNoDescriptorLeaks) {
     // One round first, so lazily opened descriptors are in the baseline.
     ASSERT_EQ(httpGet(port, "/").status, 200);
     ASSERT_FALSE(loginCookie(port).empty());
-    const int before = descriptorCount(service.process->pid());
+    // Another thread may hold a file briefly (the event store's journal); the baseline is a
+    // count that stays put.
+    int before = descriptorCount(service.process->pid());
+    for (int i = 0; i < 100; ++i) {
+        timespec ts{0, 50000000};
+        nanosleep(&ts, nullptr);
+        int again = descriptorCount(service.process->pid());
+        if (again == before) break;
+        before = again;
+    }
     ASSERT_GT(before, 0);
 
     for (int round = 0; round < 3; ++round) {
@@ -58,11 +67,11 @@ TEST(Concurrency, SixtyFourClientsAreAllAnsweredAndNoDescriptorLeaks) {
     int after = -1;
     for (int i = 0; i < 100; ++i) {
         after = descriptorCount(service.process->pid());
-        if (after == before) break;
+        if (after <= before) break;
         timespec ts{0, 50000000};
         nanosleep(&ts, nullptr);
     }
-    EXPECT_EQ(after, before);
+    EXPECT_LE(after, before) << "descriptors left open";
     EXPECT_TRUE(service.stop());
 }
 
