@@ -1,5 +1,7 @@
 #include "emu_sg_startup.h"
 
+#include <pthread.h>
+
 #include <set>
 #include <string>
 
@@ -46,6 +48,13 @@ emu::Machine* g_machine = nullptr;
 emu::SgFront* g_front = nullptr;
 emu::TickThread* g_ticking = nullptr;
 
+void startTicking() { g_ticking = emu::StartTicking(*g_machine).release(); }
+
+void stopTicking() {
+    delete g_ticking;  // joins the thread
+    g_ticking = nullptr;
+}
+
 }  // namespace
 
 void emuInstallSgFromEnvironment() {
@@ -54,5 +63,9 @@ void emuInstallSgFromEnvironment() {
     g_front = new emu::SgFront;
     emu::AddMachineNodes(*g_machine, *g_front);
     SetSgSys(g_front);
-    g_ticking = emu::StartTicking(*g_machine).release();
+    startTicking();
+    // The service detaches and forks its working child after discovery; a thread does not
+    // survive fork, so the ticks stop before it (no lock can be held across it) and start
+    // again on both sides.
+    pthread_atfork(stopTicking, startTicking, startTicking);
 }

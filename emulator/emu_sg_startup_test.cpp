@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -122,6 +124,33 @@ TEST_F(EmuSgStartupTest, StartupLoadsTheScenarioOfTheEnvironment) {
         "one.json", R"({"domains": [{"controllers": [{}], "ports": [{"path": "/dev/sg4"}]}]})");
     EXPECT_EXIT(std::exit(domainsAfterStartup(one.c_str()) == 1 ? 0 : 3),
                 testing::ExitedWithCode(0), "");
+}
+
+// A forked child (the service detaches and forks after discovery) still has a controller
+// whose tasks advance: a verify started there makes progress.
+TEST_F(EmuSgStartupTest, TasksAdvanceInAForkedChild) {
+    auto verifyProgressesInChild = [] {
+        unsetenv(emu::kScenarioVariable);
+        emuInstallSgFromEnvironment();
+        if (arkInitialize() != 0) return 2;
+        const pid_t child = fork();
+        if (child == 0) {
+            uint32_t ids[16] = {};
+            const int n = arkGetLDList(0, ids, 16);
+            if (n < 1 || arkArrayTaskCtl(0, ids[0], ARK_TASK_START_VERIFY) != 0) _exit(3);
+            for (int i = 0; i < 100; ++i) {  // up to 10 s for the first ticks
+                ARK_VD_INFO vd{};
+                if (arkGetVDInfo(0, ids[0], &vd) == 0 && vd.array.rebuilt_percent > 0) _exit(0);
+                usleep(100 * 1000);
+            }
+            _exit(4);
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 5;
+        arkResetDomainsForTest();
+        return WEXITSTATUS(status);
+    };
+    EXPECT_EXIT(std::exit(verifyProgressesInChild()), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(EmuSgStartupTest, BadScenarioEndsTheProgram) {
