@@ -88,7 +88,7 @@ TEST_F(EmulatedApi, DomainsControllersAndDriver) {
     EXPECT_EQ(arkGetControllerCount(0), 1);
     ARK_CONTROLLER_INFO info{};
     ASSERT_EQ(arkGetControllerInfo(1, 0, &info), 0);
-    EXPECT_STREQ(info.product_str, "Arkmoor RocketLane 3808 HW");
+    EXPECT_STREQ(info.product_str, "Arkmoor AX 3808 HW");
     EXPECT_EQ(info.pci_bus, 4);
     EXPECT_EQ(info.ramsize, 2147483648u);
     EXPECT_EQ(arkGetControllerInfo(0, 1, &info), -1);
@@ -119,7 +119,7 @@ TEST_F(EmulatedApi, ListsAndDeviceRecords) {
     EXPECT_EQ(ssd.disk.flags & (ARK_DISK_ENCLOSURE | ARK_DISK_SSD),
               ARK_DISK_ENCLOSURE | ARK_DISK_SSD);
     EXPECT_EQ(ssd.disk.parents[0], kFastBoot);
-    EXPECT_STREQ(ssd.disk.model, "Samsung SSD 860 EVO 500GB");
+    EXPECT_STREQ(ssd.disk.model, "SSD 500GB E86");
     EXPECT_EQ(Info(0, kSpare).disk.flags & ARK_DISK_SPARE, ARK_DISK_SPARE);
     EXPECT_EQ(Info(0, 256).disk.total_free, 7814037168u - 3906250000u);
     ARK_VD_INFO none{};
@@ -370,7 +370,7 @@ TEST_F(EmulatedApi, IdentifyAndSmartThroughPassThrough) {
     EXPECT_EQ(buffer[20 + 15], 0x50);
     std::string model;
     for (size_t i = 0; i < 40; ++i) model += char(buffer[40 + 54 + (i ^ 1)]);
-    EXPECT_EQ(model, "Samsung SSD 860 EVO 500GB" + std::string(15, ' '));
+    EXPECT_EQ(model, "SSD 500GB E86" + std::string(27, ' '));
 
     struct Row {
         uint32_t disk;

@@ -95,7 +95,7 @@ TEST_P(ApiOverWin32, ControllersDisksAndArrays) {
     EXPECT_EQ(arkGetControllerCount(0), 1);
     ARK_CONTROLLER_INFO info{};
     ASSERT_EQ(arkGetControllerInfo(1, 0, &info), 0);
-    EXPECT_EQ(Text(info.product_str, sizeof(info.product_str)), "Arkmoor RocketLane 3808 HW");
+    EXPECT_EQ(Text(info.product_str, sizeof(info.product_str)), "Arkmoor AX 3808 HW");
     EXPECT_EQ(info.pci_bus, 4);
 
     const std::vector<uint32_t> disks = List(arkGetPDList, 0);
@@ -103,7 +103,7 @@ TEST_P(ApiOverWin32, ControllersDisksAndArrays) {
     EXPECT_NE(std::find(disks.begin(), disks.end(), 256u), disks.end());
     ARK_VD_INFO vd{};
     ASSERT_EQ(arkGetVDInfo(0, 256, &vd), 0);
-    EXPECT_EQ(Text(vd.disk.model, sizeof(vd.disk.model)), "HGST HUS726040ALA610");
+    EXPECT_EQ(Text(vd.disk.model, sizeof(vd.disk.model)), "HD7200 4T0A610");
 
     std::vector<std::string> names;
     for (uint32_t id : List(arkGetLDList, 0)) {
@@ -211,7 +211,7 @@ TEST_P(ApiOverWin32, IdentifyThroughAtaPassthrough) {
         model += static_cast<char>(identify[word * 2 + 1]);
         model += static_cast<char>(identify[word * 2]);
     }
-    EXPECT_EQ(model.substr(0, 20), "HGST HUS726040ALA610");
+    EXPECT_EQ(model.substr(0, 20), "HD7200 4T0A610      ");
 }
 
 TEST_P(ApiOverWin32, ControllerFaultsFailWithoutRetry) {

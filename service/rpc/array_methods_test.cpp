@@ -11,8 +11,8 @@ using ArrayMethods = Methods;
 
 constexpr uint32_t kDataVault = 266;
 constexpr uint32_t kFastBoot = 267;
-const char kSsdName[] = "[1/E1/3] INTEL SSDSC2KB480G8_PHYF81230123480BGN";
-const char kHddName[] = "[1/6] ST2000DM008-2FR102_ZFL0ABCD";
+const char kSsdName[] = "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG";
+const char kHddName[] = "[1/6] HD7200 2T0DM08_ZFL0ABCD";
 
 value memberList(uint32_t first, size_t n) {
     value list = value::array();
@@ -107,8 +107,8 @@ TEST_F(ArrayMethods, CreationAndTransformAreRecorded) {
     EXPECT_EQ(log[1].code, 111);
     EXPECT_EQ(log[1].devname, "Vault4");
     EXPECT_EQ(log[1].data,
-              "[1/1] HGST HUS726040ALA610_K4K1ZB7B, [1/2] HGST HUS726040ALA610_K4K1ZC3D, "
-              "[1/3] HGST HUS726040ALA610_K4K1ZD9F, " +
+              "[1/1] HD7200 4T0A610_K4K1ZB7B, [1/2] HD7200 4T0A610_K4K1ZC3D, "
+              "[1/3] HD7200 4T0A610_K4K1ZD9F, " +
                   std::string(kHddName));
 
     Reply refused =

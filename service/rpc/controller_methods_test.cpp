@@ -32,7 +32,7 @@ TEST_F(ControllerMethods, RecordsOfTheDefaultMachine) {
         {"controller of domain 1",
          fnGetControllerInfo,
          {{"domain", 1}, {"id", 0}},
-         R"({"num_ports":8,"product_str":"Arkmoor RocketLane 3808 HW","vendor_str":"Arkmoor",)"
+         R"({"num_ports":8,"product_str":"Arkmoor AX 3808 HW","vendor_str":"Arkmoor",)"
          R"("fw_rev":"3.8.0412","sn_str":"AM3808B0002291","ioc_str":"ARK3800","vhostno":0,)"
          R"("pcie_speed":3,"pcie_width":8,"pci_tree":0,"pci_bus":4,"pci_device":0,)"
          R"("pci_function":0,"ramsize":2147483648})"},

@@ -10,7 +10,7 @@ namespace {
 
 using DiskMethods = Methods;
 
-const char kSsdName[] = "[1/E1/3] INTEL SSDSC2KB480G8_PHYF81230123480BGN";
+const char kSsdName[] = "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG";
 
 ARK_ID_SETTING lastSetting(const std::vector<emu::LoggedRequest>& sent) {
     ARK_ID_SETTING s{};
@@ -96,11 +96,11 @@ TEST_F(DiskMethods, InitialisationAndSparesAreRecordedWhenTheyHappen) {
     auto log = events();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].code, 103);
-    EXPECT_EQ(log[0].devname, "[1/7/1] TOSHIBA DT01ACA100_X3UJ1ABCDE");
+    EXPECT_EQ(log[0].devname, "[1/7/1] HD7200 1T0ACA1_X3UJ1ABCDE");
     EXPECT_EQ(log[1].code, 107);
     EXPECT_EQ(log[1].devname, kSsdName);
     EXPECT_EQ(log[2].code, 108);
-    EXPECT_EQ(log[2].devname, "[1/5] ST4000NM0035-1V4107_ZC11A2B3");
+    EXPECT_EQ(log[2].devname, "[1/5] HD7200 4T0NM35_ZC11A2B3");
     for (const auto& e : log) {
         EXPECT_EQ(e.type, 1);
         EXPECT_EQ(e.data, "");
@@ -154,7 +154,7 @@ TEST_F(DiskMethods, PassThroughIdentifyReadsOneSector) {
     const std::string hex = r.result["data"].get<std::string>();
     ASSERT_EQ(hex.size(), 1024u);
     EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos);
-    EXPECT_EQ(identifyModel(hex), "INTEL SSDSC2KB480G8");
+    EXPECT_EQ(identifyModel(hex), "INTEL SSD 480GB KB8");
 
     auto sent = requests(0, ARK_REQ_ATA_PASSTHROUGH);
     ASSERT_EQ(sent.size(), 1u);

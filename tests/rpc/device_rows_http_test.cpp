@@ -110,7 +110,7 @@ TEST(DeviceRowsHttp, ReadingMethodsAnswerExactly) {
              R"({"jsonrpc":"2.0","id":6,"result":1})"},
             {R"({"jsonrpc":"2.0","id":7,"method":"GetControllerInfo","params":{"domain":0,"id":0}})",
              R"({"jsonrpc":"2.0","id":7,"result":{"num_ports":8,)"
-             R"("product_str":"Arkmoor RocketLane 2410","vendor_str":"Arkmoor","fw_rev":"2.4.1029",)"
+             R"("product_str":"Arkmoor AX 2410","vendor_str":"Arkmoor","fw_rev":"2.4.1029",)"
              R"("sn_str":"AM2410A0001734","ioc_str":"ARK2410","vhostno":0,"pcie_speed":3,)"
              R"("pcie_width":8,"pci_tree":0,"pci_bus":3,"pci_device":0,"pci_function":0,)"
              R"("ramsize":0}})"},
@@ -138,7 +138,7 @@ TEST(DeviceRowsHttp, ReadingMethodsAnswerExactly) {
              R"("disk":{"controller":0,"port":5,"target":0,"linkrate_actual":3,)"
              R"("linkrate_avail":3,"linkrate_max":3,"linkrate_set":3,"pd_type":1,)"
              R"("spinup_mode":0,"ss_shift":0,"flags":11587584,"total_free":3907029168,)"
-             R"("max_free":3907029168,"model":"ST2000DM008-2FR102","serial":"ZFL0ABCD",)"
+             R"("max_free":3907029168,"model":"HD7200 2T0DM08","serial":"ZFL0ABCD",)"
              R"("fwrev":"0001","parents":[]}}})"},
             {R"({"jsonrpc":"2.0","id":15,"method":"GetVDInfo","params":{"domain":0,"id":999}})",
              R"({"jsonrpc":"2.0","id":15,"error":{"code":-32603,"message":"internal server error"}})"},
@@ -225,10 +225,10 @@ TEST(DeviceRowsHttp, ChangesAnswerAndAreRecordedWithDeviceNames) {
     }
     const std::vector<std::tuple<int, std::string, std::string>> expected = {
         {104, "Mirror2",
-         "[1/E1/3] INTEL SSDSC2KB480G8_PHYF81230123480BGN, [1/6] ST2000DM008-2FR102_ZFL0ABCD"},
-        {107, "[1/4] WDC WD20EFRX-68EUZN0_WD-WCC4M1YL2E5K", ""},
+         "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG, [1/6] HD7200 2T0DM08_ZFL0ABCD"},
+        {107, "[1/4] HD5400 2T0EZN0_HDS-2E5K00191", ""},
         {105, "FastBoot", ""},
-        {103, "[1/7/1] TOSHIBA DT01ACA100_X3UJ1ABCDE", ""},
+        {103, "[1/7/1] HD7200 1T0ACA1_X3UJ1ABCDE", ""},
     };
     EXPECT_EQ(actions, expected);
     EXPECT_TRUE(service.stop());
