@@ -1,5 +1,8 @@
 #include "brs_server.h"
 
+#include "event_threads.h"
+#include "smtp_client.h"
+
 #include <errno.h>
 #include <libintl.h>
 #include <signal.h>
@@ -137,6 +140,7 @@ bool brsServer::Init(int argc, char** argv) {
         logPrint(3, "fail to init event logger");
         return false;
     }
+    if (smtpGlobalInit() != 0) logPrint(3, "fail to init mail client");
     for (int d = 0; d < arkGetDomainCount(); ++d) applyDomainSettings(d);
 
     selectFileSource(wwwDir);
@@ -189,7 +193,10 @@ void brsServer::applyDomainSettings(int domain) {
 }
 
 void brsServer::Run(int /*argc*/, char** /*argv*/) {
-    if (!eventLogger.Start()) logPrint(3, "fail to init event logger");
+    EventThreadDeps deps;
+    deps.config = &config;
+    deps.smartInterval = &smartInterval;
+    if (!eventLogger.Start(deps)) logPrint(3, "fail to init event logger");
 
     if (pool.Start(*masterSoap) == 0) {
         // Accepting would queue connections nobody answers.

@@ -88,10 +88,6 @@ bool EventLogger::IsOpen() const {
     return m_impl->db != nullptr;
 }
 
-bool EventLogger::Start() {
-    return false;
-}
-
 void EventLogger::Stop() {
     std::lock_guard<std::mutex> lock(m_impl->lifecycle);
     m_impl->stop.Request();

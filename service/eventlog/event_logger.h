@@ -44,9 +44,6 @@ public:
     // open, a required dependency is missing or the threads run already. Defined with the
     // threads (target svc_event_threads).
     bool Start(const EventThreadDeps& deps);
-    // Not the service's way in: starts no thread and returns false. Kept only until every
-    // caller passes the threads' dependencies to Start(deps).
-    bool Start();
     // Requests the stop and joins the mailer, the scheduler and the poller, in that order; each
     // ends at its next wait or between two events or mails. Safe to call when none run.
     void Stop();
