@@ -466,7 +466,9 @@ TEST_F(ConfigStoreTest, MailSettingsWithRecipients) {
     ASSERT_TRUE(store.GetMailSettings(mail));
     EXPECT_TRUE(mail.Receipients.empty());
     EXPECT_EQ(mail.SMTP_Server, "mx");
-    EXPECT_EQ(mail.SMTP_User, "null");
+    EXPECT_EQ(mail.SMTP_User, "");  // a missing text is empty, never "null"
+    EXPECT_EQ(mail.SMTP_Password, "");
+    EXPECT_EQ(mail.Sender, "");
     EXPECT_EQ(mail.SMTP_Port, 0);
 
     // Not a record: nothing is touched.
