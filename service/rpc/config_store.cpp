@@ -333,12 +333,6 @@ bool ConfigStore::GetTasks(std::vector<ScheduledTask>& out) {
     return true;
 }
 
-// A mail setting's text; a missing one is empty (as "null" it would go out as a user name or
-// an address).
-static std::string mailText(const value& v) {
-    return v.is_null() ? std::string() : json::toText(v);
-}
-
 bool ConfigStore::GetMailSettings(MailSettings& out) {
     value mail;
     if (!m_impl->lookup(mail, KeyPath("email_notification", nullptr, nullptr, nullptr)))
@@ -349,17 +343,17 @@ bool ConfigStore::GetMailSettings(MailSettings& out) {
     if (list.is_array()) {
         for (const value& r : list) {
             MailRecipient recipient;
-            recipient.email = mailText(json::member(r, "email"));
+            recipient.email = json::toTextOrEmpty(json::member(r, "email"));
             recipient.enable = json::toInt64(json::member(r, "enable")) != 0;
             recipient.mask = json::toUInt(json::member(r, "mask"));
             out.Receipients.push_back(std::move(recipient));
         }
     }
-    out.SMTP_Server = mailText(json::member(mail, "SMTP_Server"));
+    out.SMTP_Server = json::toTextOrEmpty(json::member(mail, "SMTP_Server"));
     out.SMTP_Port = json::toInt(json::member(mail, "SMTP_Port"));
     out.Protocol = json::toInt(json::member(mail, "Protocol"));
-    out.SMTP_User = mailText(json::member(mail, "SMTP_User"));
-    out.SMTP_Password = mailText(json::member(mail, "SMTP_Password"));
-    out.Sender = mailText(json::member(mail, "Sender"));
+    out.SMTP_User = json::toTextOrEmpty(json::member(mail, "SMTP_User"));
+    out.SMTP_Password = json::toTextOrEmpty(json::member(mail, "SMTP_Password"));
+    out.Sender = json::toTextOrEmpty(json::member(mail, "Sender"));
     return true;
 }

@@ -92,6 +92,10 @@ std::string toText(const value& v) {
     return dump(v);
 }
 
+std::string toTextOrEmpty(const value& v) {
+    return v.is_null() ? std::string() : toText(v);
+}
+
 bool parse(std::string_view text, value& out) noexcept {
     try {
         if (!nestingWithinLimit(text)) return false;

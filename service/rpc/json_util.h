@@ -26,6 +26,9 @@ uint32_t toUInt(const value& v) noexcept;
 // Text read: a string as it stands, a boolean "true"/"false", a number in its printed form,
 // null "null"; arrays and objects as compact JSON.
 std::string toText(const value& v);
+// As toText, but a missing (null) value is the empty text: for settings such as mail
+// addresses and user names, where "null" would be taken for a real value.
+std::string toTextOrEmpty(const value& v);
 
 // Parses `text` into `out` without exceptions. On failure `out` is left unchanged.
 bool parse(std::string_view text, value& out) noexcept;

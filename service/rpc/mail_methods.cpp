@@ -7,7 +7,7 @@
 namespace {
 
 std::string textOf(const value& params, const char* key) {
-    return json::toText(json::member(params, key));
+    return json::toTextOrEmpty(json::member(params, key));
 }
 
 }  // namespace

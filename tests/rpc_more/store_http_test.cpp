@@ -184,6 +184,16 @@ TEST_F(StoreHttp, SendMailReachesTheServer) {
     EXPECT_NE(spooled[0].data.find("Subject: Test mail\r\n"), std::string::npos) << spooled[0].data;
     EXPECT_NE(spooled[0].data.find("\r\n\r\nIt works."), std::string::npos) << spooled[0].data;
     EXPECT_EQ(call("GetEventLogCount"), ok("1")) << "a test mail is no event";
+
+    // No account given: no login is tried (a missing user is empty, not the text "null").
+    EXPECT_EQ(
+        call("SendMail", R"({"SMTP_Server":"127.0.0.1","SMTP_Port":)" +
+                             std::to_string(smtp.Port("optional")) +
+                             R"(,"Receipient":"ops@example.org","Sender":"raid@example.org"})"),
+        ok("true"));
+    const auto plain = smtp.Spooled("optional");
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].authUser, "");
 }
 
 // curl as a browser's form upload would send it, with a cookie jar of its own.

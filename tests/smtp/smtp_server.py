@@ -133,6 +133,10 @@ async def serve(workdir, user, password):
         "plain": (smtp("plain"), None),
         "auth": (smtp("auth", authenticator=authenticator, auth_required=True,
                       auth_require_tls=False), None),
+        # Offers AUTH but takes mail without it: a client that logs in when it has no account
+        # shows here.
+        "optional": (smtp("optional", authenticator=authenticator, auth_required=False,
+                          auth_require_tls=False), None),
         "starttls": (smtp("starttls", tls_context=tls, require_starttls=True,
                           authenticator=authenticator, auth_required=True), None),
         "smtps": (smtp("smtps", authenticator=authenticator, auth_required=True,
