@@ -40,17 +40,17 @@ protected:
     }
 
     emu::Emulator emulator;
-    const ImageSpec spec{{{patterned(3001, 31), 0x1000}, {patterned(10, 32), 0x20000}},
+    const ImagePlan plan{{{patterned(3001, 31), 0x1000}, {patterned(10, 32), 0x20000}},
                          {{0x12345678u, 0x9ABCDEF0u}, {kOtherFirst, kFwAnyId}},
                          {}};
 };
 
 TEST_F(FwUpdateOverEmulator, SectionsLandAtTheirTargets) {
-    const Bytes image = buildImage(spec);
+    const Bytes image = buildImage(plan);
     EXPECT_EQ(updateFirmware(0, 0, image.data(), image.size()), FwUpdateStatus::NotCompatible);
     ASSERT_EQ(updateFirmware(0, 1, image.data(), image.size()), FwUpdateStatus::Ok);
 
-    for (const auto& s : spec.sections) {
+    for (const auto& s : plan.sections) {
         SCOPED_TRACE(testing::Message() << "target " << s.target);
         EXPECT_EQ(readFlash(1, s.target, uint32_t(s.data.size())), s.data);
         EXPECT_EQ(readFlash(0, s.target, uint32_t(s.data.size())),
@@ -66,10 +66,10 @@ TEST_F(FwUpdateOverEmulator, SectionsLandAtTheirTargets) {
 TEST_F(FwUpdateOverEmulator, FailedChunkStopsTheUpdate) {
     // Chunks: 0x1000, 0x1400, 0x1800 (the first section), 0x20000 (the second).
     emulator.InjectFault({ARK_REQ_FLASH, emu::Fault::Kind::Fail, 3, 1, 0});
-    const Bytes image = buildImage(spec);
+    const Bytes image = buildImage(plan);
     EXPECT_EQ(updateFirmware(0, 1, image.data(), image.size()), FwUpdateStatus::DownloadError);
 
-    const Bytes& first = spec.sections[0].data;
+    const Bytes& first = plan.sections[0].data;
     EXPECT_EQ(readFlash(1, 0x1000, 2048), Bytes(first.begin(), first.begin() + 2048));
     EXPECT_EQ(readFlash(1, 0x1800, 953), Bytes(953, 0xFF));
     EXPECT_EQ(readFlash(1, 0x20000, 10), Bytes(10, 0xFF));

@@ -83,25 +83,25 @@ struct CheckCase {
     bool accepted;
 };
 
-ImageSpec threeSections() {
-    ImageSpec spec;
-    spec.front = patterned(8, 7);
-    spec.sections = {{patterned(5, 1), 0x0}, {patterned(2500, 2), 0x10000}, {{}, 0x20000}};
-    spec.ids = {{0x11112222u, 0x33334444u}, {kFwAnyId, 0x55556666u}};
-    return spec;
+ImagePlan threeSections() {
+    ImagePlan plan;
+    plan.front = patterned(8, 7);
+    plan.sections = {{patterned(5, 1), 0x0}, {patterned(2500, 2), 0x10000}, {{}, 0x20000}};
+    plan.ids = {{0x11112222u, 0x33334444u}, {kFwAnyId, 0x55556666u}};
+    return plan;
 }
 
 std::vector<CheckCase> checkCases() {
     std::vector<CheckCase> cases;
-    const ImageSpec spec = threeSections();
-    const Bytes good = buildImage(spec);
+    const ImagePlan plan = threeSections();
+    const Bytes good = buildImage(plan);
     const Bytes empty = buildImage({});
     auto mutated = [](Bytes image, auto&& change) {
         change(image);
         return image;
     };
     const size_t trailer = good.size() - 16;
-    const size_t entry1 = entryAt(good, spec, 1);
+    const size_t entry1 = entryAt(good, plan, 1);
 
     cases.push_back({"three sections, two ids", good, true});
     cases.push_back({"16 bytes, nothing listed", empty, true});
@@ -126,7 +126,7 @@ std::vector<CheckCase> checkCases() {
                              }),
                      false});
     {
-        ImageSpec one;
+        ImagePlan one;
         one.sections = {{patterned(64, 3), 0}};
         cases.push_back({"section count wraps table to 1 entry",
                          mutated(buildImage(one),
@@ -153,7 +153,7 @@ std::vector<CheckCase> checkCases() {
     cases.push_back({"flipped bit in a section entry",
                      mutated(good, [&](Bytes& b) { b[entry1 + 9] ^= 1; }), false});
     cases.push_back({"flipped bit in the id list",
-                     mutated(good, [&](Bytes& b) { b[idListAt(good, spec) + 2] ^= 0x80; }), false});
+                     mutated(good, [&](Bytes& b) { b[idListAt(good, plan) + 2] ^= 0x80; }), false});
     cases.push_back({"flipped bit in the trailer crc",
                      mutated(good, [&](Bytes& b) { b[trailer + 15] ^= 4; }), false});
     cases.push_back({"flipped bit in section data",
@@ -179,7 +179,7 @@ std::vector<CheckCase> checkCases() {
     cases.push_back({"empty section just past the end",
                      mutated(good,
                              [&](Bytes& b) {
-                                 const size_t e2 = entryAt(good, spec, 2);
+                                 const size_t e2 = entryAt(good, plan, 2);
                                  put32(b, e2, uint32_t(b.size()) + 4);
                                  reseal(b);
                              }),
@@ -188,7 +188,7 @@ std::vector<CheckCase> checkCases() {
     cases.push_back({"section over the id list",
                      mutated(good,
                              [&](Bytes& b) {
-                                 const size_t ids = idListAt(good, spec);
+                                 const size_t ids = idListAt(good, plan);
                                  put32(b, entry1, uint32_t(ids));
                                  put32(b, entry1 + 4, 16);
                                  put32(b, entry1 + 12, referenceCksum(&b[ids], 16));
@@ -214,8 +214,8 @@ TEST(FwImage, ContainerCheck) {
 }
 
 TEST(FwImage, LayoutAndSectionsOfAnAcceptedImage) {
-    const ImageSpec spec = threeSections();
-    const Bytes image = buildImage(spec);
+    const ImagePlan plan = threeSections();
+    const Bytes image = buildImage(plan);
     FwImageLayout layout;
     ASSERT_TRUE(checkFirmwareImage(image.data(), image.size(), &layout));
     EXPECT_EQ(layout.sectionCount, 3u);
@@ -226,8 +226,8 @@ TEST(FwImage, LayoutAndSectionsOfAnAcceptedImage) {
     for (uint32_t k = 0; k < 3; ++k) {
         SCOPED_TRACE(testing::Message() << "section " << k);
         const FwSection s = fwImageSection(image.data(), layout, k);
-        const Bytes& data = spec.sections[k].data;
-        EXPECT_EQ(s.target, spec.sections[k].target);
+        const Bytes& data = plan.sections[k].data;
+        EXPECT_EQ(s.target, plan.sections[k].target);
         ASSERT_EQ(s.length, data.size());
         EXPECT_TRUE(std::equal(data.begin(), data.end(), image.begin() + s.offset));
     }
@@ -411,12 +411,12 @@ TEST_F(FwUpdate, IdentityAndSectionWrites) {
         attachController();
         port->failPciId = c.failPciId;
         port->failOffset = c.failOffset;
-        ImageSpec spec;
-        spec.sections = {{patterned(6, 11), 0x100},
+        ImagePlan plan;
+        plan.sections = {{patterned(6, 11), 0x100},
                          {patterned(2100, 12), 0x4000},
                          {patterned(1024, 13), 0x8000}};
-        spec.ids = c.ids;
-        const Bytes image = buildImage(spec);
+        plan.ids = c.ids;
+        const Bytes image = buildImage(plan);
 
         EXPECT_EQ(updateFirmware(0, 1, image.data(), image.size()), c.expected);
 
@@ -428,7 +428,7 @@ TEST_F(FwUpdate, IdentityAndSectionWrites) {
         }
         EXPECT_EQ(offsets, c.writtenOffsets);
         for (size_t k = 0; k < c.sectionsIntact; ++k) {
-            const auto& s = spec.sections[k];
+            const auto& s = plan.sections[k];
             EXPECT_EQ(port->flash(s.target, s.data.size()), s.data) << "section " << k;
         }
         const auto codes = port->codes();

@@ -50,7 +50,7 @@ inline Bytes patterned(size_t n, uint32_t seed) {
 }
 
 // What goes into an image; buildImage lays it out.
-struct ImageSpec {
+struct ImagePlan {
     struct Section {
         Bytes data;
         uint32_t target;
@@ -60,12 +60,12 @@ struct ImageSpec {
     Bytes front;  // bytes before the first section that no section covers
 };
 
-// Byte offsets of section entry k and of the id list within an image built from `spec`.
-inline size_t entryAt(const Bytes& image, const ImageSpec& spec, size_t k) {
-    return image.size() - 16 - 16 * spec.sections.size() - 8 * spec.ids.size() + 16 * k;
+// Byte offsets of section entry k and of the id list within an image built from `plan`.
+inline size_t entryAt(const Bytes& image, const ImagePlan& plan, size_t k) {
+    return image.size() - 16 - 16 * plan.sections.size() - 8 * plan.ids.size() + 16 * k;
 }
-inline size_t idListAt(const Bytes& image, const ImageSpec& spec) {
-    return image.size() - 16 - 8 * spec.ids.size();
+inline size_t idListAt(const Bytes& image, const ImagePlan& plan) {
+    return image.size() - 16 - 8 * plan.ids.size();
 }
 
 // Recomputes the trailer crc over the table size as a 32-bit reader would compute it from the
@@ -79,11 +79,11 @@ inline void reseal(Bytes& image) {
 
 // Section data at the front (each padded with zeros to a multiple of 4), then the section
 // table, the id list and the trailer with a correct crc.
-inline Bytes buildImage(const ImageSpec& spec) {
-    Bytes image = spec.front;
+inline Bytes buildImage(const ImagePlan& plan) {
+    Bytes image = plan.front;
     image.resize((image.size() + 3) & ~size_t(3));
     Bytes table;
-    for (const auto& s : spec.sections) {
+    for (const auto& s : plan.sections) {
         append32(table, uint32_t(image.size()));
         append32(table, uint32_t(s.data.size()));
         append32(table, s.target);
@@ -92,12 +92,12 @@ inline Bytes buildImage(const ImageSpec& spec) {
         image.resize((image.size() + 3) & ~size_t(3));
     }
     image.insert(image.end(), table.begin(), table.end());
-    for (const auto& [first, second] : spec.ids) {
+    for (const auto& [first, second] : plan.ids) {
         append32(image, first);
         append32(image, second);
     }
-    append32(image, uint32_t(spec.sections.size()));
-    append32(image, uint32_t(spec.ids.size()));
+    append32(image, uint32_t(plan.sections.size()));
+    append32(image, uint32_t(plan.ids.size()));
     image.insert(image.end(), {'I', 'N', 'F', 'O'});
     append32(image, 0);
     reseal(image);
