@@ -14,6 +14,9 @@ namespace {
 
 using nlohmann::json;
 
+// Every controller holds its flash image in memory, and every Snapshot copies it.
+constexpr uint32_t kMaxFlashSize = 64u << 20;
+
 std::string Item(const std::string& where, const char* list, size_t i) {
     return where + "." + list + "[" + std::to_string(i) + "]";
 }
@@ -85,7 +88,10 @@ void ReadController(const json& j, const std::string& where, Controller& c, std:
     }
     uint32_t flashSize = uint32_t(c.flash.size());
     f.Int("flash_size", flashSize);
-    c.flash.assign(flashSize, 0xFF);
+    if (f.Ok() && flashSize > kMaxFlashSize) {
+        f.Fail("flash_size", "above " + std::to_string(kMaxFlashSize) + " bytes");
+    }
+    if (f.Ok()) c.flash.assign(flashSize, 0xFF);
     EachObject(f, "hwmon", [&](const json& e, const std::string& at) {
         if (!ExpectObject(e, at, error)) return;
         JsonFields h(e, at, error);

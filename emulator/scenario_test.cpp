@@ -71,6 +71,8 @@ TEST(Scenario, BadInputNamesTheField) {
          "device, or both"},
         {R"({"domains": [{"controllers": [{"pci": [1, 2, 3]}]}]})",
          "domains[0].controllers[0].pci: expected 4 bytes: tree, bus, device, function"},
+        {R"({"domains": [{"controllers": [{"flash_size": 4294967295}]}]})",
+         "domains[0].controllers[0].flash_size: above 67108864 bytes"},
         {R"({"domains": [{"controllers": [{"battery": {"temperature": 40000}}]}]})",
          "domains[0].controllers[0].battery.temperature: expected an integer from -32768 to 32767"},
     };
