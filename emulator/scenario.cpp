@@ -265,7 +265,9 @@ bool PlaceArray(State& s, Array& a, uint64_t perDisk, JsonFields& f) {
         a.capacity = 0;
         for (Disk* d : disks) {
             const uint64_t part = perDisk ? perDisk : model::LargestFree(*d);
-            if (!model::AllocateExtent(*d, a.id, part)) break;
+            if (!model::AllocateExtent(*d, a.id, part)) {
+                return f.Fail("members", "disk " + std::to_string(d->id) + " has no room"), false;
+            }
             a.capacity += part;
         }
         a.perDisk = perDisk;
@@ -393,6 +395,8 @@ void ReadEvents(JsonFields& f, State& s, std::string& error) {
         else if (action != "event")
             st.Fail("action", "expected event, fail_disk or remove_disk");
         if (st.Ok() && step.tick == 0) st.Fail("tick", "ticks count from 1");
+        if (st.Ok() && step.action != ScriptStep::Action::Event && !s.disks.count(step.id))
+            st.Fail("id", "no disk with id " + std::to_string(step.id));
         if (st.Finish()) s.script.push_back(step);
     });
 }
@@ -494,6 +498,7 @@ void ReadDomain(const json& j, const std::string& where, DomainConfig& d, std::s
     f.Int("progress_per_tick", s.progressPerTick);
     f.Int("bbu_phase_ticks", s.bbuPhaseTicks);
     if (f.Ok() && s.progressPerTick == 0) f.Fail("progress_per_tick", "must be above 0");
+    if (f.Ok() && s.bbuPhaseTicks < 1) f.Fail("bbu_phase_ticks", "must be above 0");
     ReadPorts(f, d, error);
     f.Finish();
     if (error.empty()) model::RefreshHealth(s);

@@ -66,6 +66,13 @@ TEST(Scenario, BadInputNamesTheField) {
          "domains[0].faults[0].code: expected an integer from 0 to 4294967295"},
         {R"({"domains": [{"script": [{"tick": 1, "action": "explode"}]}]})",
          "domains[0].script[0].action: expected event, fail_disk or remove_disk"},
+        {R"({"domains": [{"script": [{"tick": 1, "action": "fail_disk", "id": 999}]}]})",
+         "domains[0].script[0].id: no disk with id 999"},
+        {R"({"domains": [{"disks": [{"capacity": 5}, {"capacity": 5}, {"capacity": 5}], "arrays": [
+            {"level": "RAID1", "members": [256, 257]},
+            {"level": "JBOD", "members": [258, 256]}]}]})",
+         "domains[0].arrays[1].members: disk 256 has no room"},
+        {R"({"domains": [{"bbu_phase_ticks": 0}]})", "domains[0].bbu_phase_ticks: must be above 0"},
         {R"({"domains": [{"ports": [{"miniport": false, "processor": false}]}]})",
          "domains[0].ports[0].processor: a port answers the miniport request, its processor "
          "device, or both"},
