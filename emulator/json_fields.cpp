@@ -4,6 +4,45 @@
 #include <cstdlib>
 
 namespace emu {
+namespace {
+
+// Runs the parser once more only to learn where and why it stopped.
+class ErrorOnly : public nlohmann::json_sax<nlohmann::json> {
+public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& ex) override {
+        message = ex.what();
+        // Drop the library's "[json.exception.parse_error.101] " tag.
+        if (const size_t end = message.find("] "); message.starts_with("[") && end != message.npos)
+            message.erase(0, end + 2);
+        return false;
+    }
+    std::string message;
+};
+
+}  // namespace
+
+bool ParseJson(const std::string& text, nlohmann::json& out, std::string& error) {
+    out = nlohmann::json::parse(text, nullptr, false);
+    if (!out.is_discarded()) return true;
+    ErrorOnly reader;
+    nlohmann::json::sax_parse(text, &reader);
+    error = "not valid JSON";
+    if (!reader.message.empty()) error += ": " + reader.message;
+    return false;
+}
 
 bool ExpectObject(const nlohmann::json& j, const std::string& where, std::string& error) {
     if (j.is_object()) return true;

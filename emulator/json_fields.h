@@ -54,6 +54,9 @@ private:
     std::set<std::string> m_read;
 };
 
+// Parses `text`; on bad JSON false, with "not valid JSON: " and where the parser stopped.
+bool ParseJson(const std::string& text, nlohmann::json& out, std::string& error);
+
 // Checks that `j` is an object; reports `where` otherwise.
 bool ExpectObject(const nlohmann::json& j, const std::string& where, std::string& error);
 

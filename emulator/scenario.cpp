@@ -508,11 +508,8 @@ void ReadDomain(const json& j, const std::string& where, DomainConfig& d, std::s
 
 bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
     error.clear();
-    const json root = json::parse(text, nullptr, false);
-    if (root.is_discarded()) {
-        error = "not valid JSON";
-        return false;
-    }
+    json root;
+    if (!ParseJson(text, root, error)) return false;
     if (!ExpectObject(root, "scenario", error)) return false;
     Scenario scenario;
     JsonFields f(root, "scenario", error);

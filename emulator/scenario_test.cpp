@@ -28,7 +28,12 @@ TEST(Scenario, BadInputNamesTheField) {
         const char* error;
     };
     const Row rows[] = {
-        {"{", "not valid JSON"},
+        {"{",
+         "not valid JSON: parse error at line 1, column 2: syntax error while parsing object "
+         "key - unexpected end of input; expected string literal"},
+        {"{\"domains\": [{}],\n \"comment\": x}",
+         "not valid JSON: parse error at line 2, column 13: syntax error while parsing value - "
+         "invalid literal; last read: '\"comment\": x'"},
         {"[]", "scenario: expected an object"},
         {R"({})", "scenario.domains: a scenario needs at least one domain"},
         {R"({"domain": []})", "scenario.domain: unknown field"},
