@@ -36,6 +36,10 @@ int AtaPassthrough(State& s, Request& r);
 // Shared rules.
 uint32_t ReadU32(const uint8_t* p);
 void WriteU32(uint8_t* p, uint32_t v);
+// A record's text field: the text cut to the field, the rest NUL.
+void CopyText(char* field, size_t size, const std::string& text);
+// The signature an array is created with: stable for its id, never 0.
+uint32_t Signature(uint32_t id);
 void QueueEvent(State& s, uint8_t code, uint32_t devid);
 uint32_t NewId(State& s);
 Disk* PresentDisk(State& s, uint32_t id);

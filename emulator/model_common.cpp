@@ -27,6 +27,16 @@ void WriteU32(uint8_t* p, uint32_t v) {
     std::memcpy(p, &v, 4);
 }
 
+void CopyText(char* field, size_t size, const std::string& text) {
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(size, text.size()));
+}
+
+uint32_t Signature(uint32_t id) {
+    const uint32_t sig = (id * 0x9E3779B1u) ^ 0x5A17C0DEu;
+    return sig ? sig : 1;
+}
+
 void QueueEvent(State& s, uint8_t code, uint32_t devid) {
     s.events.push_back({code, devid});
 }

@@ -153,11 +153,6 @@ ARK_ARRAY_PARAMS Params(const Request& r) {
     return p;
 }
 
-uint32_t Signature(uint32_t id) {
-    const uint32_t sig = (id * 0x9E3779B1u) ^ 0x5A17C0DEu;
-    return sig ? sig : 1;
-}
-
 Array NewArray(State& s, const ARK_ARRAY_PARAMS& p, uint8_t level) {
     Array a;
     a.id = NewId(s);
@@ -201,7 +196,6 @@ int Create(State& s, Request& r) {
             Array sub = NewArray(s, p, plan.subLevel);
             sub.parent = top.id;
             sub.capacity = plan.capacity / plan.groups;
-            sub.signature = Signature(sub.id);
             std::vector<uint32_t> part(plan.members.begin() + g * perGroup,
                                        plan.members.begin() + (g + 1) * perGroup);
             std::vector<uint64_t> sizes(perGroup, plan.perMember.front());

@@ -8,11 +8,6 @@
 namespace emu::model {
 namespace {
 
-void CopyText(char* field, size_t size, const std::string& text) {
-    std::memset(field, 0, size);
-    std::memcpy(field, text.data(), std::min(size, text.size()));
-}
-
 template <typename T>
 int Reply(Request& r, const T& record) {
     std::memcpy(r.out, &record, sizeof record);

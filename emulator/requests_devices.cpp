@@ -11,11 +11,6 @@ namespace {
 
 constexpr uint8_t kDiskType = 2;  // any type but 1 reads as a disk
 
-void CopyText(char* field, size_t size, const std::string& text) {
-    std::memset(field, 0, size);
-    std::memcpy(field, text.data(), std::min(size, text.size()));
-}
-
 int IdList(Request& r, const std::vector<uint32_t>& ids) {
     const size_t n = std::min<size_t>(ids.size(), r.outLen / 4);
     for (size_t i = 0; i < n; ++i) WriteU32(r.out + 4 * i, ids[i]);

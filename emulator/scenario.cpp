@@ -330,7 +330,7 @@ void ReadArray(const json& j, const std::string& where, State& s, std::string& e
     if (a.id == kNoId || s.arrays.count(a.id) || s.disks.count(a.id)) {
         return f.Fail("id", "0xFFFFFFFF or already in use");
     }
-    a.signature = signature ? signature : (a.id * 0x9E3779B1u) ^ 0x5A17C0DEu;
+    a.signature = signature ? signature : model::Signature(a.id);
     a.targetId = target >= 0 && target < 256 ? uint8_t(target) : model::NextTargetId(s);
     a.flags = extraFlags;
     a.rebuiltPercent = percent;
@@ -359,7 +359,7 @@ void ReadArray(const json& j, const std::string& where, State& s, std::string& e
         part.ssShift = a.ssShift;
         part.cachePolicy = a.cachePolicy;
         part.parent = a.id;
-        part.signature = (part.id * 0x9E3779B1u) ^ 0x5A17C0DEu;
+        part.signature = model::Signature(part.id);
         part.members.assign(members.begin() + g * subdisks, members.begin() + (g + 1) * subdisks);
         if (!PlaceArray(s, part, perDisk, f)) return;
         a.capacity += part.capacity;
