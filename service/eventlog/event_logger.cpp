@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "event_logger_impl.h"
+#include "sqlite_statement.h"
 
 namespace {
 
@@ -24,27 +25,6 @@ constexpr const char* kClear = "DELETE FROM events_v1";
 // An administrator reading the live file with the sqlite3 tool holds its lock for a moment;
 // writers wait this long rather than lose the event.
 constexpr int kBusyTimeoutMs = 5000;
-
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-
-Statement prepare(sqlite3* db, const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    if (!db || sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(s);
-        return nullptr;
-    }
-    return Statement(s);
-}
-
-std::string columnText(sqlite3_stmt* s, int column) {
-    const unsigned char* text = sqlite3_column_text(s, column);
-    int bytes = sqlite3_column_bytes(s, column);
-    if (!text || bytes <= 0) return std::string();
-    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
-}
 
 std::string folderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -96,7 +76,7 @@ void EventLogger::Stop() {
 }
 
 bool EventLogger::Add(const EventLogEntry& entry) {
-    Statement s = prepare(m_impl->db, kInsert);
+    SqliteStatement s = sqlitePrepare(m_impl->db, kInsert);
     if (!s) return false;
     sqlite3_bind_int64(s.get(), 1, static_cast<sqlite3_int64>(time(nullptr)));
     sqlite3_bind_int(s.get(), 2, entry.type);
@@ -109,7 +89,7 @@ bool EventLogger::Add(const EventLogEntry& entry) {
 }
 
 int EventLogger::Count() {
-    Statement s = prepare(m_impl->db, kCount);
+    SqliteStatement s = sqlitePrepare(m_impl->db, kCount);
     if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return -1;
     return sqlite3_column_int(s.get(), 0);
 }
@@ -118,7 +98,7 @@ int EventLogger::Get(int start, int length,
                      const std::function<void(const EventLogEntry&)>& callback) {
     // SQLite reads a negative LIMIT as "no limit".
     if (start < 0 || length < 0) return -1;
-    Statement s = prepare(m_impl->db, kSelectPage);
+    SqliteStatement s = sqlitePrepare(m_impl->db, kSelectPage);
     if (!s) return -1;
     sqlite3_bind_int(s.get(), 1, length);
     sqlite3_bind_int(s.get(), 2, start);
@@ -129,8 +109,8 @@ int EventLogger::Get(int start, int length,
         entry.time = sqlite3_column_int64(s.get(), 0);
         entry.type = sqlite3_column_int(s.get(), 1);
         entry.code = sqlite3_column_int(s.get(), 2);
-        entry.devname = columnText(s.get(), 3);
-        entry.data = columnText(s.get(), 4);
+        entry.devname = sqliteColumnText(s.get(), 3);
+        entry.data = sqliteColumnText(s.get(), 4);
         if (callback) callback(entry);
         ++rows;
     }

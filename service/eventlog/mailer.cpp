@@ -1,7 +1,8 @@
 #include "mailer.h"
 
-#include <memory>
 #include <string>
+
+#include "sqlite_statement.h"
 
 namespace {
 
@@ -10,32 +11,11 @@ constexpr const char* kSelectPending =
     "WHERE ev_mailsent<? AND ev_code<100 ORDER BY ROWID LIMIT ?";
 constexpr const char* kUpdateMailFlag = "UPDATE events_v1 SET ev_mailsent=? WHERE ROWID=?";
 
-struct Finalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-
-Statement prepare(sqlite3* db, const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    if (!db || sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(s);
-        return nullptr;
-    }
-    return Statement(s);
-}
-
-std::string columnText(sqlite3_stmt* s, int column) {
-    const unsigned char* text = sqlite3_column_text(s, column);
-    const int bytes = sqlite3_column_bytes(s, column);
-    if (!text || bytes <= 0) return std::string();
-    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
-}
-
 }  // namespace
 
 bool EventMailQueue::ReadPendingMail(int limit, std::vector<PendingMail>& out) {
     out.clear();
-    Statement s = prepare(m_db, kSelectPending);
+    SqliteStatement s = sqlitePrepare(m_db, kSelectPending);
     if (!s) return false;
     sqlite3_bind_int(s.get(), 1, kMailSentDone);
     sqlite3_bind_int(s.get(), 2, limit);
@@ -46,8 +26,8 @@ bool EventMailQueue::ReadPendingMail(int limit, std::vector<PendingMail>& out) {
         row.entry.time = sqlite3_column_int64(s.get(), 1);
         row.entry.type = sqlite3_column_int(s.get(), 2);
         row.entry.code = sqlite3_column_int(s.get(), 3);
-        row.entry.devname = columnText(s.get(), 4);
-        row.entry.data = columnText(s.get(), 5);
+        row.entry.devname = sqliteColumnText(s.get(), 4);
+        row.entry.data = sqliteColumnText(s.get(), 5);
         row.mailsent = sqlite3_column_int(s.get(), 6);
         out.push_back(std::move(row));
     }
@@ -56,7 +36,7 @@ bool EventMailQueue::ReadPendingMail(int limit, std::vector<PendingMail>& out) {
 }
 
 bool EventMailQueue::SetMailSent(int64_t rowid, int value) {
-    Statement s = prepare(m_db, kUpdateMailFlag);
+    SqliteStatement s = sqlitePrepare(m_db, kUpdateMailFlag);
     if (!s) return false;
     sqlite3_bind_int64(s.get(), 1, value);
     sqlite3_bind_int64(s.get(), 2, rowid);
