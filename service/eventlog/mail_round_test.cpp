@@ -103,12 +103,12 @@ TEST_F(MailRound, MaskAndEnableChooseTheRecipients) {
 }
 
 TEST_F(MailRound, SendsTheEventTextUnderTheFixedSubject) {
-    queue_.Insert(1749132189, 2, 1, "[1/E1/3] ST4000_Z1");
+    queue_.Insert(1749132189, 2, 1, "[1/E1/3] DM4000_Z1");
     runMailRound(account({{true, "ops@x.example", 0x4}}), queue_, sender_.fn());
     ASSERT_EQ(sender_.sent.size(), 1u);
     EXPECT_EQ(sender_.sent[0].subject, "RAID Manager Notification");
     EXPECT_EQ(sender_.sent[0].body,
-              "Date: 2025-06-05 14:03:09\r\nEvent: Disk \"[1/E1/3] ST4000_Z1\" was removed.");
+              "Date: 2025-06-05 14:03:09\r\nEvent: Disk \"[1/E1/3] DM4000_Z1\" was removed.");
 }
 
 TEST_F(MailRound, HandlesAHundredRowsARound) {

@@ -16,7 +16,7 @@ TEST(EventMailText, EachCodeHasItsSentence) {
         const char* expected;
     };
     const Case cases[] = {
-        {1, "[1/E1/3] ST4000_Z1", "", "Disk \"[1/E1/3] ST4000_Z1\" was removed."},
+        {1, "[1/E1/3] DM4000_Z1", "", "Disk \"[1/E1/3] DM4000_Z1\" was removed."},
         {2, "d", "", "Disk \"d\" was plugged in."},
         {3, "d", "", "An error occurs on disk \"d\"."},
         {4, "Data", "", "Array \"Data\" rebuilding started."},

@@ -56,7 +56,7 @@ TEST_F(MailRoundSmtpTest, PendingEventsReachTheirRecipients) {
     auto settings = account("plain", kSmtpPlain, false);
     settings.Receipients = {{true, "errors@example.org", 0x8}, {true, "all@example.org", 0xE}};
     const auto failed = queue_.Insert(kSentAt - 60, 3, 8, "Data");
-    const auto healthy = queue_.Insert(kSentAt - 30, 1, 23, "[1/2] WD_X");
+    const auto healthy = queue_.Insert(kSentAt - 30, 1, 23, "[1/2] DM2000_X");
 
     EXPECT_EQ(runMailRound(settings, queue_, send_), 2);
 
@@ -73,7 +73,7 @@ TEST_F(MailRoundSmtpTest, PendingEventsReachTheirRecipients) {
               "\r\n"
               "Date: 2025-06-05 14:02:09\r\n"
               "Event: Array \"Data\" rebuilding failed.\r\n");
-    EXPECT_NE(spool[2].data.find("Event: Disk \"[1/2] WD_X\" SMART checking OK.\r\n"),
+    EXPECT_NE(spool[2].data.find("Event: Disk \"[1/2] DM2000_X\" SMART checking OK.\r\n"),
               std::string::npos);
     EXPECT_EQ(queue_.MailSent(failed), kMailSentDone);
     EXPECT_EQ(queue_.MailSent(healthy), kMailSentDone);

@@ -60,7 +60,7 @@ TEST_F(SmtpSendTest, EachProtocolDeliversTheExactMessage) {
     };
     // A line that starts with a dot must survive the end-of-data escaping.
     const char* body =
-        "Date: 2025-06-05 14:03:09\r\nEvent: Disk \"[1/E1/3] ST4000_Z1\" was removed."
+        "Date: 2025-06-05 14:03:09\r\nEvent: Disk \"[1/E1/3] DM4000_Z1\" was removed."
         "\r\n.hidden line\r\nlast";
     const std::string expected =
         "Date: Thu,  5 Jun 2025 14:03:09 +0000\r\n"
@@ -69,7 +69,7 @@ TEST_F(SmtpSendTest, EachProtocolDeliversTheExactMessage) {
         "Subject: RAID Manager Notification\r\n"
         "\r\n"
         "Date: 2025-06-05 14:03:09\r\n"
-        "Event: Disk \"[1/E1/3] ST4000_Z1\" was removed.\r\n"
+        "Event: Disk \"[1/E1/3] DM4000_Z1\" was removed.\r\n"
         ".hidden line\r\n"
         "last\r\n";
     for (const auto& c : cases) {
