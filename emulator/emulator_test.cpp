@@ -693,17 +693,39 @@ TEST(EmulatorFaults, ShortAndUnterminatedReplies) {
     EXPECT_EQ(got, 10u);
     EXPECT_EQ(uint8_t(info.ioc_str[10]), 0xAB);  // past the short reply: untouched
 
-    e->InjectFault({ARK_REQ_GET_CONTROLLER_INFO, Fault::Kind::Unterminated, 0, 1, 0});
+    // Every text field of the three records comes back full, with no NUL in it.
+    for (uint32_t code :
+         {ARK_REQ_GET_DRIVER_INFO, ARK_REQ_GET_CONTROLLER_INFO, ARK_REQ_GET_VD_INFO})
+        e->InjectFault({code, Fault::Kind::Unterminated, 0, 0, 0});
+    ARK_DRIVER_INFO driver{};
+    ASSERT_EQ(Get(*e, ARK_REQ_GET_DRIVER_INFO, driver), 0);
     ASSERT_EQ(Call(*e, ARK_REQ_GET_CONTROLLER_INFO, uint32_t(0), info, &got), 0);
     EXPECT_EQ(got, sizeof info);
     EXPECT_EQ(info.product_str[0], 'P');
-    EXPECT_EQ(std::memchr(info.product_str, 0, sizeof info.product_str), nullptr);
-    EXPECT_EQ(std::memchr(info.sn_str, 0, sizeof info.sn_str), nullptr);
-
-    e->InjectFault({ARK_REQ_GET_VD_INFO, Fault::Kind::Unterminated, 0, 1, 0});
     const ARK_VD_INFO d = Info(*e, 256);
-    EXPECT_EQ(std::memchr(d.disk.model, 0, sizeof d.disk.model), nullptr);
-    EXPECT_EQ(std::memchr(d.disk.fwrev, 0, sizeof d.disk.fwrev), nullptr);
+    uint32_t array = 0;
+    ASSERT_EQ(Call(*e, ARK_REQ_CREATE_ARRAY, Params(ARK_JBOD, {256}), array), 0);
+    const ARK_VD_INFO a = Info(*e, array);
+    const struct {
+        const char* name;
+        const char* field;
+        size_t size;
+    } fields[] = {
+        {"driver_name", driver.driver_name, sizeof driver.driver_name},
+        {"ioc_str", info.ioc_str, sizeof info.ioc_str},
+        {"vendor_str", info.vendor_str, sizeof info.vendor_str},
+        {"fw_rev", info.fw_rev, sizeof info.fw_rev},
+        {"product_str", info.product_str, sizeof info.product_str},
+        {"sn_str", info.sn_str, sizeof info.sn_str},
+        {"model", d.disk.model, sizeof d.disk.model},
+        {"serial", d.disk.serial, sizeof d.disk.serial},
+        {"fwrev", d.disk.fwrev, sizeof d.disk.fwrev},
+        {"aname", a.array.aname, sizeof a.array.aname},
+    };
+    for (const auto& f : fields) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(std::memchr(f.field, 0, f.size), nullptr);
+    }
 }
 
 TEST(EmulatorLog, RecordsEveryRequest) {
