@@ -553,6 +553,55 @@ TEST_F(RunTaskTest, UnreadableMemberIsNotStarted) {
     EXPECT_TRUE(taskRequests(e).empty());
 }
 
+// Answers like the emulator, except that an array's slots past its member count hold `stale`,
+// as a controller that never clears them may report.
+class StaleSlots : public emu::RequestHandler {
+public:
+    StaleSlots(emu::Emulator& e, uint32_t stale) : m_e(e), m_stale(stale) {}
+    int Handle(uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
+               uint32_t* returned) override {
+        const int rc = m_e.Handle(code, in, inLen, out, outLen, returned);
+        if (rc == 0 && code == ARK_REQ_GET_VD_INFO && outLen >= sizeof(ARK_VD_INFO)) {
+            auto* vd = static_cast<ARK_VD_INFO*>(out);
+            if (vd->type == ARK_VD_TYPE_ARRAY)
+                for (size_t i = vd->array.ndisks; i < ARK_MAX_MEMBERS; ++i)
+                    vd->array.members[i] = m_stale;
+        }
+        return rc;
+    }
+
+private:
+    emu::Emulator& m_e;
+    uint32_t m_stale;
+};
+
+TEST_F(RunTaskTest, SlotsPastTheMemberCountNameNoMember) {
+    arkResetDomainsForTest();
+    emu::State state = taskState();
+    state.controllers.emplace_back();
+    emu::Emulator e(std::move(state));
+    StaleSlots stale(e, 0x201);  // an idle array of the same domain
+    auto* port = new emu::EmuPort(stale, "/dev/emu-stale");
+    if (!AttachPort(port)) {
+        delete port;
+        FAIL() << "the emulated port was not attached";
+    }
+    ScheduledTask task;
+    task.signature = 0xA1;  // the two-disk mirror
+    for (int index : {2, 63}) {
+        SCOPED_TRACE(testing::Message() << "member index " << index);
+        ASSERT_TRUE(log.Clear());
+        e.ClearRequestLog();
+        task.memberIndex = index;
+        runScheduledTask(log, task);
+        EXPECT_TRUE(taskRequests(e).empty());
+        const auto events = Events();
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].code, 112);
+    }
+    arkResetDomainsForTest();  // the port goes before its handler
+}
+
 // ---- Minutes ------------------------------------------------------------------------------
 
 constexpr int64_t kStart = 1773489600 + 30;  // half a minute past a whole minute
