@@ -11,7 +11,7 @@ using ArrayMethods = Methods;
 
 constexpr uint32_t kDataVault = 266;
 constexpr uint32_t kFastBoot = 267;
-const char kSsdName[] = "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG";
+const char kSsdName[] = "[1/E1/3] SSD 480GB KB8_SSDN81230123480BG";
 const char kHddName[] = "[1/6] HD7200 2T0DM08_ZFL0ABCD";
 
 value memberList(uint32_t first, size_t n) {

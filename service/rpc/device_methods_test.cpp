@@ -98,7 +98,7 @@ TEST_F(DeviceMethods, DiskRecords) {
               R"("capacity":937703088,"parent":0,"disk":{"controller":0,"port":0,"target":2,)"
               R"("linkrate_actual":2,"linkrate_avail":3,"linkrate_max":4,"linkrate_set":1,)"
               R"("pd_type":5,"spinup_mode":1,"ss_shift":3,"flags":2147485824,)"
-              R"("total_free":937703088,"max_free":937703088,"model":"INTEL SSD 480GB KB8",)"
+              R"("total_free":937703088,"max_free":937703088,"model":"SSD 480GB KB8",)"
               R"("serial":"SSDN81230123480BG","fwrev":"XCV10110","parents":[]}})");
 
     Reply member = call(fnGetVDInfo, {{"domain", 0}, {"id", 256}});

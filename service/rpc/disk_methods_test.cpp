@@ -10,7 +10,7 @@ namespace {
 
 using DiskMethods = Methods;
 
-const char kSsdName[] = "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG";
+const char kSsdName[] = "[1/E1/3] SSD 480GB KB8_SSDN81230123480BG";
 
 ARK_ID_SETTING lastSetting(const std::vector<emu::LoggedRequest>& sent) {
     ARK_ID_SETTING s{};
@@ -154,7 +154,7 @@ TEST_F(DiskMethods, PassThroughIdentifyReadsOneSector) {
     const std::string hex = r.result["data"].get<std::string>();
     ASSERT_EQ(hex.size(), 1024u);
     EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos);
-    EXPECT_EQ(identifyModel(hex), "INTEL SSD 480GB KB8");
+    EXPECT_EQ(identifyModel(hex), "SSD 480GB KB8");
 
     auto sent = requests(0, ARK_REQ_ATA_PASSTHROUGH);
     ASSERT_EQ(sent.size(), 1u);

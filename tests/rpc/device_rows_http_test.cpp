@@ -225,7 +225,7 @@ TEST(DeviceRowsHttp, ChangesAnswerAndAreRecordedWithDeviceNames) {
     }
     const std::vector<std::tuple<int, std::string, std::string>> expected = {
         {104, "Mirror2",
-         "[1/E1/3] INTEL SSD 480GB KB8_SSDN81230123480BG, [1/6] HD7200 2T0DM08_ZFL0ABCD"},
+         "[1/E1/3] SSD 480GB KB8_SSDN81230123480BG, [1/6] HD7200 2T0DM08_ZFL0ABCD"},
         {107, "[1/4] HD5400 2T0EZN0_HDS-2E5K00191", ""},
         {105, "FastBoot", ""},
         {103, "[1/7/1] HD7200 1T0ACA1_X3UJ1ABCDE", ""},
