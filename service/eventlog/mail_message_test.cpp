@@ -7,35 +7,23 @@
 #include <ctime>
 #include <string>
 
+#include "scoped_time_zone.h"
+
 namespace {
 
 // Runs a test body in a given time zone and the German locale, restoring both afterwards.
 class GermanLocaleTime : public testing::Test {
 protected:
     void SetUp() override {
-        const char* tz = std::getenv("TZ");
-        hadTz_ = tz != nullptr;
-        if (hadTz_) oldTz_ = tz;
         oldLocale_ = std::setlocale(LC_ALL, nullptr);
         ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
             << "the de_DE.UTF-8 locale must be generated (scripts/install-deps)";
     }
-    void TearDown() override {
-        std::setlocale(LC_ALL, oldLocale_.c_str());
-        if (hadTz_)
-            setenv("TZ", oldTz_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    static void useZone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
+    void TearDown() override { std::setlocale(LC_ALL, oldLocale_.c_str()); }
+    void useZone(const char* tz) { zone_.Set(tz); }
 
 private:
-    bool hadTz_ = false;
-    std::string oldTz_;
+    ScopedTimeZone zone_;
     std::string oldLocale_;
 };
 

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <set>
 
 #include "fake_mail_queue.h"
 #include "notification_text.h"
+#include "scoped_time_zone.h"
 
 namespace {
 
@@ -48,19 +47,7 @@ MailSettings account(std::vector<MailRecipient> recipients) {
 
 class MailRound : public testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (oldTz_)
-            setenv("TZ", oldTz_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    std::optional<std::string> oldTz_;
+    ScopedTimeZone zone_{"UTC0"};
     FakeMailQueue queue_;
     RecordingSender sender_;
 };

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+
+#include "scoped_time_zone.h"
 
 namespace {
 
@@ -48,19 +48,7 @@ TEST(EventMailText, EachCodeHasItsSentence) {
 
 class NotificationBody : public testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (oldTz_)
-            setenv("TZ", oldTz_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    std::optional<std::string> oldTz_;
+    ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
 };
 
 TEST_F(NotificationBody, StartsWithTheLocalTimeOfTheEvent) {

@@ -5,40 +5,17 @@
 
 #include <cstring>
 #include <ctime>
-#include <optional>
 #include <thread>
 #include <utility>
 
 #include "emulated_domains.h"
 #include "event_test_env.h"
 #include "fake_clock.h"
+#include "scoped_time_zone.h"
 
 namespace {
 
 // ---- Due rules --------------------------------------------------------------------------
-
-// Sets TZ for the test's duration, restoring the process's own afterwards.
-class TimeZone {
-public:
-    TimeZone() {
-        const char* tz = getenv("TZ");
-        if (tz) m_saved = tz;
-    }
-    ~TimeZone() {
-        if (m_saved)
-            setenv("TZ", m_saved->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    void Set(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_saved;
-};
 
 struct Local {
     int year, month, day, hour, minute;
@@ -379,7 +356,7 @@ const DueCase kDueCases[] = {
 };
 
 TEST(TaskIsDue, TableOfTypesAndZones) {
-    TimeZone zone;
+    ScopedTimeZone zone;
     for (const DueCase& c : kDueCases) {
         SCOPED_TRACE(testing::Message() << c.name << " (" << c.tz << ")");
         zone.Set(c.tz);
@@ -393,7 +370,7 @@ TEST(TaskIsDue, TableOfTypesAndZones) {
 }
 
 TEST(TaskIsDue, FixedInstantsInUtc) {
-    TimeZone zone;
+    ScopedTimeZone zone;
     zone.Set(kUtc);
     // 2026-03-14 12:00:00 UTC, a Saturday.
     const int64_t noon = 1773489600;
@@ -624,7 +601,7 @@ protected:
     EmulatedDomains domains;
     std::atomic<int> interval{0};
     StopSignal stop;
-    TimeZone zone;
+    ScopedTimeZone zone;
 };
 
 TEST_F(SchedulerTest, AnHourOfMinutesRunsEachMinuteOnce) {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
+#include <ctime>
 
 #include "fake_mail_queue.h"
 #include "mail_round.h"
+#include "scoped_time_zone.h"
 #include "smtp_harness.h"
 
 // A mail round against the real loopback server: rows become mails in the spool, and the rows
@@ -15,22 +15,14 @@ constexpr std::time_t kSentAt = 1749132189;  // Thu 2025-06-05 14:03:09 UTC
 
 class MailRoundSmtpTest : public testing::Test {
 protected:
+    ScopedTimeZone zone_{"UTC0"};
+
     void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        setenv("TZ", "UTC0", 1);
-        tzset();
         ASSERT_EQ(smtpGlobalInit(), 0);
         ASSERT_EQ(server_.Start(), "") << "the SMTP tests need /usr/bin/python3 with aiosmtpd";
         SmtpOptions options;
         options.now = [] { return kSentAt; };
         send_ = smtpMailSender(options);
-    }
-    void TearDown() override {
-        if (oldTz_)
-            setenv("TZ", oldTz_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
 
     MailSettings account(const char* listener, int protocol, bool login) {
@@ -49,7 +41,6 @@ protected:
     SmtpHarness server_;
     MailSender send_;
     FakeMailQueue queue_;
-    std::optional<std::string> oldTz_;
 };
 
 TEST_F(MailRoundSmtpTest, PendingEventsReachTheirRecipients) {

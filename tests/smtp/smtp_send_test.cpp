@@ -3,10 +3,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <optional>
+#include <ctime>
 #include <string>
 
+#include "scoped_time_zone.h"
 #include "smtp_client.h"
 #include "smtp_harness.h"
 
@@ -18,20 +18,12 @@ constexpr const char* kFrom = "raid@example.org";
 
 class SmtpSendTest : public testing::Test {
 protected:
+    ScopedTimeZone zone_{"UTC0"};
+
     void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
-        setenv("TZ", "UTC0", 1);
-        tzset();
         ASSERT_EQ(smtpGlobalInit(), 0);
         const std::string failure = server_.Start();
         ASSERT_EQ(failure, "") << "the SMTP tests need /usr/bin/python3 with aiosmtpd";
-    }
-    void TearDown() override {
-        if (oldTz_)
-            setenv("TZ", oldTz_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
 
     static SmtpOptions fixedClock() {
@@ -41,7 +33,6 @@ protected:
     }
 
     SmtpHarness server_;
-    std::optional<std::string> oldTz_;
 };
 
 TEST_F(SmtpSendTest, EachProtocolDeliversTheExactMessage) {
