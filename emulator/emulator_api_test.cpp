@@ -353,7 +353,7 @@ TEST_F(EmulatedApi, FlashRoundTrip) {
 TEST_F(EmulatedApi, EventsInQueueOrder) {
     EXPECT_EQ(Events(0), (std::vector<std::pair<int, uint32_t>>{
                              {23, 256}, {4, kDataVault}, {6, kDataVault}, {2, kFreeSsd}}));
-    EXPECT_EQ(Events(1), (std::vector<std::pair<int, uint32_t>>{{12, 515}}));
+    EXPECT_EQ(Events(1), (std::vector<std::pair<int, uint32_t>>{{12, 515}, {2, 514}, {23, 512}}));
     ARK_EVENT ev{};
     EXPECT_NE(arkGetEvent(0, &ev), 0);
 }

@@ -149,8 +149,8 @@ TEST(Scenario, DefaultHasTheDescribedMachine) {
     EXPECT_GE(enclosure, 1);
     EXPECT_GE(plain, 1);
     EXPECT_GE(families.size(), 3u);
-    EXPECT_GE(soft.events.size(), 2u);
-    EXPECT_GE(hard.events.size(), 1u);
+    EXPECT_GE(soft.events.size(), 3u);
+    EXPECT_GE(hard.events.size(), 3u);
     EXPECT_EQ(hard.arrays.size(), 1u);
     // Event device ids name devices that exist.
     for (const State* st : {&soft, &hard}) {
