@@ -88,6 +88,28 @@ TEST_F(DeviceNameTest, FailedDeviceReadGivesUnknown) {
     EXPECT_EQ(deviceName(0, 0x100), "[1/E2/3] MODEL_SERIAL");
 }
 
+TEST(DeviceName, ParentMemberCountPastTheRecordIsCapped) {
+    // The parent claims 70 members; its record holds 64. The child at slot 64 is named by its
+    // position, the one the controller puts beyond the record is not looked for there.
+    emu::State s;
+    std::vector<uint32_t> members;
+    for (uint32_t i = 0; i < 70; ++i) members.push_back(0x400 + i);
+    members[63] = 0x301;
+    members[66] = 0x302;
+    s.arrays[0x300] = emuArray(0x300, "Wide", members, 1, ARK_RAID0);
+    for (uint32_t id : {0x301u, 0x302u}) {
+        s.arrays[id] = emuArray(id, id == 0x301 ? "Last" : "Beyond", {});
+        s.arrays[id].parent = 0x300;
+    }
+    EmulatedDomains domains;
+    domains.Add(s);
+    ARK_VD_INFO wide{};
+    ASSERT_EQ(arkGetVDInfo(0, 0x300, &wide), 0);
+    ASSERT_EQ(wide.array.ndisks, 70) << "the controller's count reaches the reader";
+    EXPECT_EQ(deviceName(0, 0x301), "Last [64]");
+    EXPECT_EQ(deviceName(0, 0x302), "Beyond");
+}
+
 TEST_F(DeviceNameTest, FailedParentReadGivesThePlainName) {
     // The child's own read succeeds; the parent's (second call) fails.
     m_emulator->InjectFault({ARK_REQ_GET_VD_INFO, emu::Fault::Kind::Fail, 2, 1, 0});
