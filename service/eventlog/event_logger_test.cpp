@@ -14,45 +14,12 @@
 #include <tuple>
 #include <vector>
 
+#include "raw_db.h"
+
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
-
-// A second, independent connection to the same file, as an administrator's tool would have.
-class RawDb {
-public:
-    explicit RawDb(const fs::path& path) {
-        EXPECT_EQ(sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    }
-    ~RawDb() { sqlite3_close(m_db); }
-    void exec(const std::string& sql) {
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << sql << ": " << (error ? error : "");
-        sqlite3_free(error);
-    }
-    // Every row as text columns joined by '|'.
-    std::vector<std::string> rows(const std::string& sql) {
-        std::vector<std::string> out;
-        sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sql;
-        while (s && sqlite3_step(s) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(s); ++i) {
-                if (i) row += '|';
-                const unsigned char* t = sqlite3_column_text(s, i);
-                row += t ? reinterpret_cast<const char*>(t) : "NULL";
-            }
-            out.push_back(row);
-        }
-        sqlite3_finalize(s);
-        return out;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 class EventLoggerTest : public testing::Test {
 protected:
@@ -79,9 +46,9 @@ protected:
 };
 
 TEST_F(EventLoggerTest, TableIsExactlyAsSpecifiedWithoutIndex) {
-    RawDb raw(dbPath);
+    RawDb raw(dbPath.string());
     // SQLite reports the affinity names it knows in capitals.
-    EXPECT_EQ(raw.rows("PRAGMA table_info(events_v1)"), (std::vector<std::string>{
+    EXPECT_EQ(raw.Rows("PRAGMA table_info(events_v1)"), (std::vector<std::string>{
                                                             "0|ev_time|datetime|0|NULL|0",
                                                             "1|ev_mailsent|INT|0|NULL|0",
                                                             "2|ev_type|INT|0|NULL|0",
@@ -89,13 +56,13 @@ TEST_F(EventLoggerTest, TableIsExactlyAsSpecifiedWithoutIndex) {
                                                             "4|ev_code|INT|0|NULL|0",
                                                             "5|ev_data|TEXT|0|NULL|0",
                                                         }));
-    EXPECT_EQ(raw.rows("SELECT type, name, sql FROM sqlite_master"),
+    EXPECT_EQ(raw.Rows("SELECT type, name, sql FROM sqlite_master"),
               std::vector<std::string>{
                   "table|events_v1|CREATE TABLE events_v1 (ev_time datetime,ev_mailsent int,"
                   "ev_type int,ev_devname text,ev_code int,ev_data text)"});
 
     ASSERT_TRUE(logger.Add(EventLogEntry(2, 7, "Array 1", "detail")));
-    EXPECT_EQ(raw.rows("SELECT ev_mailsent, ev_type, ev_devname, ev_code, ev_data, "
+    EXPECT_EQ(raw.Rows("SELECT ev_mailsent, ev_type, ev_devname, ev_code, ev_data, "
                        "typeof(ev_time) FROM events_v1"),
               std::vector<std::string>{"0|2|Array 1|7|detail|integer"});
 }
@@ -116,12 +83,13 @@ TEST_F(EventLoggerTest, ReopeningKeepsRows) {
 
 TEST_F(EventLoggerTest, PagesNewestFirstWithSameSecondRowsNewestInsertedFirst) {
     {
-        RawDb raw(dbPath);
+        RawDb raw(dbPath.string());
         // Inserted in this order; the expected order is by time, then by insertion, both
         // descending.
-        raw.exec(
-            "INSERT INTO events_v1 VALUES (100,0,1,'a',1,''),(200,0,1,'b',1,''),"
-            "(100,0,1,'c',1,''),(300,0,1,'d',1,''),(200,0,1,'e',1,''),(200,0,1,'f',1,'')");
+        EXPECT_EQ(
+            raw.Exec("INSERT INTO events_v1 VALUES (100,0,1,'a',1,''),(200,0,1,'b',1,''),"
+                     "(100,0,1,'c',1,''),(300,0,1,'d',1,''),(200,0,1,'e',1,''),(200,0,1,'f',1,'')"),
+            SQLITE_OK);
     }
     EXPECT_EQ(logger.Count(), 6);
     struct Case {
@@ -192,35 +160,35 @@ TEST_F(EventLoggerTest, TextsRoundTripAsStored) {
 
 TEST_F(EventLoggerTest, ClearRemovesRowsAndTheirMailState) {
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(logger.Add(EventLogEntry(3, 5, "d", "")));
-    RawDb raw(dbPath);
-    raw.exec("UPDATE events_v1 SET ev_mailsent=10");
+    RawDb raw(dbPath.string());
+    EXPECT_EQ(raw.Exec("UPDATE events_v1 SET ev_mailsent=10"), SQLITE_OK);
     ASSERT_TRUE(logger.Clear());
     EXPECT_EQ(logger.Count(), 0);
     EXPECT_EQ(get(0, 10).size(), 0u);
     ASSERT_TRUE(logger.Add(EventLogEntry(3, 5, "d", "")));
-    EXPECT_EQ(raw.rows("SELECT ev_mailsent FROM events_v1"), std::vector<std::string>{"0"});
+    EXPECT_EQ(raw.Rows("SELECT ev_mailsent FROM events_v1"), std::vector<std::string>{"0"});
 }
 
 TEST_F(EventLoggerTest, FailedInsertIsReported) {
     {
         // The statement prepares but its step fails.
-        RawDb raw(dbPath);
-        raw.exec(
-            "CREATE TRIGGER refuse BEFORE INSERT ON events_v1 BEGIN "
-            "SELECT RAISE(ABORT, 'refused'); END");
+        RawDb raw(dbPath.string());
+        EXPECT_EQ(raw.Exec("CREATE TRIGGER refuse BEFORE INSERT ON events_v1 BEGIN "
+                           "SELECT RAISE(ABORT, 'refused'); END"),
+                  SQLITE_OK);
     }
     EXPECT_FALSE(logger.Add(EventLogEntry(1, 1, "", "")));
     EXPECT_EQ(logger.Count(), 0);
 }
 
 TEST_F(EventLoggerTest, ReaderHoldingTheFileCostsNoEvent) {
-    RawDb reader(dbPath);
-    reader.exec("BEGIN");
-    EXPECT_EQ(reader.rows("SELECT COUNT(*) FROM events_v1"), std::vector<std::string>{"0"});
+    RawDb reader(dbPath.string());
+    EXPECT_EQ(reader.Exec("BEGIN"), SQLITE_OK);
+    EXPECT_EQ(reader.Rows("SELECT COUNT(*) FROM events_v1"), std::vector<std::string>{"0"});
     // The reader's shared lock blocks the insert's commit until the reader lets go.
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        reader.exec("COMMIT");
+        EXPECT_EQ(reader.Exec("COMMIT"), SQLITE_OK);
     });
     EXPECT_TRUE(logger.Add(EventLogEntry(1, 1, "", "")));
     release.join();
@@ -262,8 +230,8 @@ TEST_F(EventLoggerTest, BackupWhileInsertingIsConsistent) {
         ++backups;
         EXPECT_EQ(fs::path(path), expected);
         RawDb copy(path);
-        EXPECT_EQ(copy.rows("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
-        auto count = copy.rows("SELECT COUNT(*) FROM events_v1");
+        EXPECT_EQ(copy.Rows("PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+        auto count = copy.Rows("SELECT COUNT(*) FROM events_v1");
         ASSERT_EQ(count.size(), 1u);
         int n = std::stoi(count[0]);
         EXPECT_GE(n, previous);  // each copy is a later state than the one before
@@ -275,7 +243,7 @@ TEST_F(EventLoggerTest, BackupWhileInsertingIsConsistent) {
     std::string path;
     ASSERT_TRUE(logger.Backup(path));
     RawDb copy(path);
-    EXPECT_EQ(copy.rows("SELECT COUNT(*), MIN(ev_devname = 'disk ' || (rowid - 1)) FROM events_v1"),
+    EXPECT_EQ(copy.Rows("SELECT COUNT(*), MIN(ev_devname = 'disk ' || (rowid - 1)) FROM events_v1"),
               std::vector<std::string>{std::to_string(kEvents) + "|1"});
     // No temporary copies are left behind.
     std::set<std::string> names;

@@ -1,7 +1,6 @@
 #include "event_threads.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <mutex>
 #include <string>
@@ -11,6 +10,7 @@
 #include "event_logger_impl.h"
 #include "event_test_env.h"
 #include "fake_clock.h"
+#include "raw_db.h"
 
 namespace {
 
@@ -112,17 +112,7 @@ TEST_F(EventThreadsTest, AnHourOfAllThreeThreads) {
     EXPECT_TRUE(e.Snapshot().arrays.at(0x200).flags & ARK_ARRAY_VERIFYING);
 
     // Every event is marked mailed.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((Dir() + "/eventlog.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
-              SQLITE_OK);
-    sqlite3_stmt* q = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM events_v1 WHERE ev_mailsent=10", -1, &q,
-                                 nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(q, 0), 3);
-    sqlite3_finalize(q);
-    sqlite3_close(db);
+    EXPECT_EQ(RawDb(Dir() + "/eventlog.db").MailSent(), (std::vector<int>{10, 10, 10}));
 }
 
 }  // namespace

@@ -10,33 +10,9 @@
 
 #include "event_test_env.h"
 #include "fake_clock.h"
+#include "raw_db.h"
 
 namespace {
-
-// A second connection to the log's file, as another process would have.
-class RawDb {
-public:
-    explicit RawDb(const std::string& path) {
-        EXPECT_EQ(sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    }
-    ~RawDb() { sqlite3_close(m_db); }
-    int Exec(const std::string& sql) {
-        return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr);
-    }
-    // ev_mailsent of every row, in rowid order.
-    std::vector<int> MailSent() {
-        std::vector<int> out;
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(m_db, "SELECT ev_mailsent FROM events_v1 ORDER BY ROWID", -1, &s,
-                           nullptr);
-        while (s && sqlite3_step(s) == SQLITE_ROW) out.push_back(sqlite3_column_int(s, 0));
-        sqlite3_finalize(s);
-        return out;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 struct Sent {
     std::string to, body;
