@@ -301,13 +301,18 @@ TEST_F(StoreHttp, FirmwareUploadedWithCurl) {
 TEST_F(StoreHttp, AnUploadOverTheBoundIsRefusedUnread) {
     TempDir dir;
     Curl curl(dir, port);
-    ASSERT_EQ(curl.login().status, 200);
     const std::string big = dir / "big.bin";
     {
         std::ofstream out(big, std::ios::binary);
         const std::string mib(1 << 20, '\x5A');
         for (int i = 0; i < 65; ++i) out << mib;
     }
+    // Without a session the body is not even looked at: no 413, the refusal of the session.
+    Curl::Result anonymous = curl.upload("/fwupdate/0/0", big);
+    EXPECT_EQ(anonymous.status, 200);
+    EXPECT_EQ(anonymous.body, R"({"jsonrpc":"2.0","error":{"code":401,"message":"Unauthorized"}})");
+
+    ASSERT_EQ(curl.login().status, 200);
     Curl::Result r = curl.upload("/fwupdate/0/0", big);
     EXPECT_EQ(r.status, 413);
     EXPECT_EQ(r.body, "");
