@@ -1,24 +1,13 @@
 // Array methods: capacity query, creation and transform, deletion, naming, cache policy, tasks,
 // adding a disk.
 
-#include "brs_server.h"
 #include "device_event.h"
 #include "rpc_handlers.h"
 #include "rpc_params.h"
+#include "user_action.h"
 #include "values.h"
 
 namespace {
-
-constexpr int kEventTypeInformation = 1;
-constexpr int kEventArrayCreated = 104;
-constexpr int kEventArrayDeleted = 105;
-constexpr int kEventDiskAdded = 106;
-constexpr int kEventArrayTransformed = 111;
-
-void addEvent(int domain, int code, uint32_t devid, std::string data = std::string()) {
-    g_server.eventLogger.Add(
-        makeDeviceEvent(domain, kEventTypeInformation, code, devid, std::move(data)));
-}
 
 // The array record of `id`: kRpcFailed when it cannot be read, kRpcBadParams when it is a disk.
 int readArray(int domain, uint32_t id, ARK_VD_INFO& vd) {
@@ -52,8 +41,9 @@ int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/,
         if (i > 0) members += ", ";
         members += deviceName(domain, request.members[i]);
     }
-    addEvent(domain, request.source_id != 0 ? kEventArrayTransformed : kEventArrayCreated, id,
-             std::move(members));
+    useraction::recordOnDevice(
+        domain, request.source_id != 0 ? useraction::kArrayTransformed : useraction::kArrayCreated,
+        id, std::move(members));
     return kRpcOk;
 }
 
@@ -76,8 +66,7 @@ int fnDeleteArray(const value& params, value& /*result*/, std::string& /*errmsg*
     // A sub-array goes only with the array it belongs to.
     if (!arkIsEmptySlot(vd.parent)) return kRpcBadParams;
     if (arkDeleteArray(domain, id, rpc::u32Param(params, "options")) != 0) return kRpcFailed;
-    g_server.eventLogger.Add(
-        EventLogEntry(kEventTypeInformation, kEventArrayDeleted, arkFieldText(vd.array.aname), ""));
+    useraction::record(useraction::kArrayDeleted, arkFieldText(vd.array.aname));
     return kRpcOk;
 }
 
@@ -113,6 +102,6 @@ int fnAddDiskToArray(const value& params, value& /*result*/, std::string& /*errm
     ARK_VD_INFO vd{};
     if (int code = readArray(domain, array, vd); code != kRpcOk) return code;
     if (arkAddDiskToArray(domain, array, disk) != 0) return kRpcFailed;
-    addEvent(domain, kEventDiskAdded, disk, arkFieldText(vd.array.aname));
+    useraction::recordOnDevice(domain, useraction::kDiskAdded, disk, arkFieldText(vd.array.aname));
     return kRpcOk;
 }

@@ -3,11 +3,10 @@
 #include "ark.h"
 #include "brs_server.h"
 #include "rpc_handlers.h"
+#include "rpc_params.h"
+#include "user_action.h"
 
 namespace {
-
-constexpr int kEventTypeInformation = 1;
-constexpr int kEventPasswordChanged = 109;
 
 // The controller settings of a domain, as GetDomainConfig reports and SetDomainConfig takes them.
 const char* const kDomainConfigKeys[] = {
@@ -17,10 +16,6 @@ const char* const kDomainConfigKeys[] = {
 
 // The configuration sections SetConfig stores, in the order it stores them.
 const char* const kConfigSections[] = {"settings", "tasks", "email_notification"};
-
-int domainOf(const value& params) {
-    return json::toInt(json::member(params, "domain"));
-}
 
 }  // namespace
 
@@ -46,7 +41,7 @@ int fnSetPassword(const value& params, value& /*result*/, std::string& errmsg,
     if (!g_server.config.SetString(next.get_ref<const std::string&>(), "password")) {
         return kRpcFailed;
     }
-    g_server.eventLogger.Add(EventLogEntry(kEventTypeInformation, kEventPasswordChanged, "", ""));
+    useraction::record(useraction::kPasswordChanged, "");
     return kRpcOk;
 }
 
@@ -82,7 +77,7 @@ int fnSetConfig(const value& params, value& /*result*/, std::string& /*errmsg*/,
 
 int fnGetDomainConfig(const value& params, value& result, std::string& /*errmsg*/,
                       RpcContext& /*ctx*/) {
-    const int domain = domainOf(params);
+    const int domain = rpc::domainParam(params);
     result = value::object();
     for (const char* key : kDomainConfigKeys) {
         int32_t setting = 0;
@@ -96,7 +91,7 @@ int fnSetDomainConfig(const value& params, value& /*result*/, std::string& /*err
     // The params are stored whole as the domain's section, which the start-up reads as an
     // object; anything else would replace it with junk.
     if (!params.is_object()) return kRpcBadParams;
-    const int domain = domainOf(params);
+    const int domain = rpc::domainParam(params);
     for (const char* key : kDomainConfigKeys) {
         auto it = params.find(key);
         if (it == params.end()) continue;

@@ -3,25 +3,15 @@
 
 #include <cstring>
 
-#include "brs_server.h"
-#include "device_event.h"
 #include "rpc_handlers.h"
 #include "rpc_params.h"
+#include "user_action.h"
 
 namespace {
-
-constexpr int kEventTypeInformation = 1;
-constexpr int kEventDiskInitialized = 103;
-constexpr int kEventSpareAssigned = 107;
-constexpr int kEventSpareUnassigned = 108;
 
 // The methods carry one sector at most.
 constexpr int64_t kMaxAtaSectors = 1;
 constexpr size_t kAtaHeader = sizeof(ARK_ATA_PASSTHROUGH);
-
-void addEvent(int domain, int code, uint32_t devid) {
-    g_server.eventLogger.Add(makeDeviceEvent(domain, kEventTypeInformation, code, devid));
-}
 
 using SwitchFn = int (*)(int, uint32_t, uint8_t);
 
@@ -40,7 +30,7 @@ int spareChange(SpareFn change, int eventCode, const value& params) {
     const int domain = rpc::domainParam(params);
     const uint32_t disk = rpc::u32Param(params, "disk");
     if (change(domain, disk) != 0) return kRpcFailed;
-    addEvent(domain, eventCode, disk);
+    useraction::recordOnDevice(domain, eventCode, disk);
     return kRpcOk;
 }
 
@@ -52,7 +42,7 @@ int fnInitDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
     const uint32_t id = rpc::u32Param(params, "id");
     if (id == 0) return kRpcBadParams;
     if (arkInitDisk(domain, id) != 0) return kRpcFailed;
-    addEvent(domain, kEventDiskInitialized, id);
+    useraction::recordOnDevice(domain, useraction::kDiskInitialized, id);
     return kRpcOk;
 }
 
@@ -83,12 +73,12 @@ int fnIdentifyDisk(const value& params, value& /*result*/, std::string& /*errmsg
 
 int fnAssignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
                       RpcContext& /*ctx*/) {
-    return spareChange(arkAssignSpareDisk, kEventSpareAssigned, params);
+    return spareChange(arkAssignSpareDisk, useraction::kSpareAssigned, params);
 }
 
 int fnUnassignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
                         RpcContext& /*ctx*/) {
-    return spareChange(arkUnassignSpareDisk, kEventSpareUnassigned, params);
+    return spareChange(arkUnassignSpareDisk, useraction::kSpareUnassigned, params);
 }
 
 int fnAtaPassthrough(const value& params, value& result, std::string& /*errmsg*/,

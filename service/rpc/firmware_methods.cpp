@@ -1,5 +1,6 @@
 #include "fw_image.h"
 #include "rpc_handlers.h"
+#include "rpc_params.h"
 
 int fnFlashUpdate(const value& params, value& /*result*/, std::string& errmsg, RpcContext& ctx) {
     // Only the upload route hands over an image; a JSON body naming this method has none, and
@@ -9,8 +10,8 @@ int fnFlashUpdate(const value& params, value& /*result*/, std::string& errmsg, R
         errmsg = "no firmware image uploaded";
         return kRpcBadParams;
     }
-    const int domain = json::toInt(json::member(params, "domain"));
-    const uint32_t controller = json::toUInt(json::member(params, "id"));
+    const int domain = rpc::domainParam(params);
+    const uint32_t controller = rpc::u32Param(params, "id");
     const FwUpdateStatus status = updateFirmware(domain, controller, upload->data, upload->size);
     if (status != FwUpdateStatus::Ok) {
         errmsg = fwUpdateStatusText(status);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Reading method parameters into controller records and writing record fields into results,
-// for the controller, array and disk methods.
+// for every method that addresses a domain or a device.
 
 #include <cstdint>
 #include <string>

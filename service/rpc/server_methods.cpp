@@ -1,11 +1,8 @@
 #include "brs_server.h"
 #include "rpc_handlers.h"
+#include "user_action.h"
 
 namespace {
-
-constexpr int kEventTypeInformation = 1;
-constexpr int kEventLogin = 101;
-constexpr int kEventLogout = 102;
 
 // Text of the console's title bar; an empty one is not sent.
 struct ServerInfo {
@@ -43,7 +40,7 @@ int fnLogin(const value& params, value& /*result*/, std::string& /*errmsg*/, Rpc
     if (sid.empty()) return kRpcUnauthorized;
     ctx.SetSessionCookie("uid", name.c_str());
     ctx.SetSessionCookie("sid", sid.c_str());
-    g_server.eventLogger.Add(EventLogEntry(kEventTypeInformation, kEventLogin, name, ""));
+    useraction::record(useraction::kLogin, name);
     return kRpcOk;
 }
 
@@ -53,7 +50,6 @@ int fnLogout(const value& /*params*/, value& /*result*/, std::string& /*errmsg*/
         ctx.SetSessionCookie("sid", "invalid");
     }
     const char* uid = ctx.Cookie("uid");
-    g_server.eventLogger.Add(
-        EventLogEntry(kEventTypeInformation, kEventLogout, uid != nullptr ? uid : "", ""));
+    useraction::record(useraction::kLogout, uid != nullptr ? uid : "");
     return kRpcOk;
 }

@@ -1,4 +1,5 @@
 #include "rpc_handlers.h"
+#include "rpc_params.h"
 #include "smart_info.h"
 
 namespace {
@@ -20,8 +21,8 @@ value attributeObject(const SmartAttributeReport& a) {
 }  // namespace
 
 int fnGetSmartInfo(const value& params, value& result, std::string& errmsg, RpcContext& /*ctx*/) {
-    const int domain = json::toInt(json::member(params, "domain"));
-    const uint32_t disk = json::toUInt(json::member(params, "id"));
+    const int domain = rpc::domainParam(params);
+    const uint32_t disk = rpc::u32Param(params, "id");
     if (disk == 0) return kRpcBadParams;
     SmartInfo info{};
     const int status = readSmartInfo(domain, disk, &info);

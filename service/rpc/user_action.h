@@ -1,0 +1,39 @@
+#pragma once
+
+// The user actions the methods record in the event log, as information events. A method records
+// its action only after the action succeeded.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "brs_server.h"
+#include "device_event.h"
+#include "event_codes.h"
+
+namespace useraction {
+
+constexpr int kLogin = 101;
+constexpr int kLogout = 102;
+constexpr int kDiskInitialized = 103;
+constexpr int kArrayCreated = 104;
+constexpr int kArrayDeleted = 105;
+constexpr int kDiskAdded = 106;
+constexpr int kSpareAssigned = 107;
+constexpr int kSpareUnassigned = 108;
+constexpr int kPasswordChanged = 109;
+constexpr int kArrayTransformed = 111;
+
+// An action about a user or a device already named by the caller (devname may be empty).
+inline void record(int code, std::string devname, std::string data = std::string()) {
+    g_server.eventLogger.Add(
+        EventLogEntry(kEventInformation, code, std::move(devname), std::move(data)));
+}
+
+// An action on device `devid` of `domain`, named as deviceName names it.
+inline void recordOnDevice(int domain, int code, uint32_t devid, std::string data = std::string()) {
+    g_server.eventLogger.Add(
+        makeDeviceEvent(domain, kEventInformation, code, devid, std::move(data)));
+}
+
+}  // namespace useraction
