@@ -120,8 +120,11 @@ int serveUpload(struct soap* engine, value& reply) {
 
 void runRpcCall(const value& request, RpcContext& ctx, value& reply) {
     if (request.is_object() && request.contains("id")) reply["id"] = request["id"];
+    // A "method" that is present but null is a method that is not a string.
+    if (!request.is_object() || !request.contains("method")) {
+        return setError(reply, kRpcMethodNotFound, "no method specified");
+    }
     const value& method = json::member(request, "method");
-    if (method.is_null()) return setError(reply, kRpcMethodNotFound, "no method specified");
     if (!method.is_string()) {
         return setError(reply, kRpcMethodNotFound, "method value is not string");
     }

@@ -81,6 +81,8 @@ TEST_F(Dispatcher, RefusalsBeforeAnyHandlerRuns) {
         {"no method", {{"id", 3}}, -32601, "no method specified"},
         {"not an object", value::array({1, 2}), -32601, "no method specified"},
         {"method number", {{"id", 3}, {"method", 5}}, -32601, "method value is not string"},
+        {"method null", {{"id", 3}, {"method", nullptr}}, -32601, "method value is not string"},
+        {"method list", {{"method", {"Login"}}}, -32601, "method value is not string"},
         {"no session", {{"id", 3}, {"method", "Logout"}}, 401, "Unauthorized"},
         {"unknown without session", {{"method", "NoSuchThing"}}, 401, "Unauthorized"},
         {"case matters", {{"method", "login"}}, 401, "Unauthorized"},
