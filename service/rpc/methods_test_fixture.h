@@ -83,6 +83,9 @@ protected:
         return {out.rbegin(), out.rend()};
     }
 
+    // The test's own folder; the event log (and a store fixture's config.json) live in it.
+    const std::string& dir() const { return m_dir; }
+
 private:
     std::string m_dir;
     std::unique_ptr<emu::Machine> m_machine;

@@ -1,27 +1,19 @@
 #pragma once
 
-// Test fixture of the event-log, configuration, mail, firmware and SMART methods: the default
-// scenario's emulated machine as the domain list, g_server's event log and configuration in a
-// folder of the test's own, and whole JSON-RPC calls run as the dispatcher runs them, with a live
-// session.
+// Test fixture of the event-log, configuration, mail, firmware and SMART methods: the handler
+// fixture's emulated machine and event log, g_server's configuration in the same folder, and
+// whole JSON-RPC calls run as the dispatcher runs them, with a live session.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include "ark.h"
 #include "brs_server.h"
 #include "dispatcher.h"
-#include "domain.h"
-#include "emu_port.h"
-#include "rpc_handlers.h"
-#include "scenario.h"
+#include "methods_test_fixture.h"
 
 namespace rpctest {
 
@@ -41,74 +33,28 @@ private:
     const RpcUpload* m_upload;
 };
 
-// One handler call as the dispatcher makes it.
-struct Reply {
-    int code = 0;
-    value result;
-    std::string errmsg;
-};
-
-class StoreMethods : public testing::Test {
+class StoreMethods : public Methods {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/rpc_store_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        ASSERT_TRUE(g_server.eventLogger.Open(m_dir + "/eventlog.db"));
+        Methods::SetUp();
+        if (HasFatalFailure()) return;
         loadConfig(nullptr);
         g_server.smartInterval = 0;
         m_sid = g_server.sessions.Create();
-
-        emu::Scenario scenario;
-        std::string error;
-        ASSERT_TRUE(emu::ParseScenario(emu::DefaultScenarioText(), scenario, error)) << error;
-        arkResetDomainsForTest();
-        m_machine = emu::BuildMachine(scenario);
-        ASSERT_EQ(emu::AttachMachinePorts(*m_machine), 2);
-        for (auto& e : m_machine->emulators) e->ClearRequestLog();
     }
     void TearDown() override {
-        arkResetDomainsForTest();  // the ports go before their emulators
-        m_machine.reset();
         g_server.removeSession(m_sid);
-        g_server.eventLogger.Close();
-        std::filesystem::remove_all(m_dir);
-    }
-
-    emu::Emulator& emulator(size_t domain) { return *m_machine->emulators.at(domain); }
-
-    // The requests domain `d` received with this code since the fixture started.
-    std::vector<emu::LoggedRequest> requests(size_t domain, uint32_t code) {
-        std::vector<emu::LoggedRequest> out;
-        for (const auto& r : emulator(domain).RequestLog()) {
-            if (r.code == code) out.push_back(r);
-        }
-        return out;
-    }
-
-    // The event log, oldest first.
-    std::vector<EventLogEntry> events() {
-        std::vector<EventLogEntry> out;
-        g_server.eventLogger.Get(0, 1000, [&](const EventLogEntry& e) { out.push_back(e); });
-        return {out.rbegin(), out.rend()};
-    }
-
-    // The handler alone, without a session or an upload.
-    Reply call(RpcHandler handler, const value& params) {
-        Reply r;
-        SessionContext ctx("", nullptr);
-        r.code = handler(params, r.result, r.errmsg, ctx);
-        return r;
+        Methods::TearDown();
     }
 
     // Writes config.json (none when text is null) and loads the store from it.
     void loadConfig(const char* text) {
-        std::filesystem::remove(m_dir + "/config.json");
-        if (text != nullptr) std::ofstream(m_dir + "/config.json") << text;
-        g_server.config.Load(m_dir);
+        std::filesystem::remove(dir() + "/config.json");
+        if (text != nullptr) std::ofstream(dir() + "/config.json") << text;
+        g_server.config.Load(dir());
     }
     std::string configFile() const {
-        std::ifstream in(m_dir + "/config.json");
+        std::ifstream in(dir() + "/config.json");
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
@@ -139,9 +85,7 @@ protected:
                R"(,"message":")" + message + "\"}}";
     }
 
-    std::string m_dir;
     std::string m_sid;
-    std::unique_ptr<emu::Machine> m_machine;
 };
 
 }  // namespace rpctest
