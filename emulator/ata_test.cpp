@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -87,6 +88,7 @@ TEST(AtaIdentify, AnswersTheDisksIdentity) {
                            uint64_t(Word(r.data, 102)) << 32;
     EXPECT_EQ(lba48, 7814037168u);
     EXPECT_EQ(Word(r.data, 60) | Word(r.data, 61) << 16, 0x0FFFFFFF);
+    EXPECT_EQ(Word(r.data, 49) & 0x0300, 0x0300);  // LBA and DMA
     EXPECT_EQ(Word(r.data, 83) & 0x0400, 0x0400);  // 48-bit LBA
     EXPECT_EQ(Word(r.data, 82) & 0x0001, 0x0001);  // SMART supported
     EXPECT_EQ(Word(r.data, 85) & 0x0001, 0x0001);  // SMART enabled
@@ -164,6 +166,7 @@ TEST(AtaSmart, CommandsAndRejections) {
         {"status threshold exceeded", 257, 0xB0, 0xDA, 0, 0, 0x4F, 0xC2, 0x50, 0xF4, 0x2C},
         {"no signature", 256, 0xB0, 0xDA, 0, 0, 0, 0, 0x51, 0, 0},
         {"smart disabled", 258, 0xB0, 0xD0, ARK_ATA_DATA_IN, 1, 0x4F, 0xC2, 0x51, 0x4F, 0xC2},
+        {"status with smart disabled", 258, 0xB0, 0xDA, 0, 0, 0x4F, 0xC2, 0x51, 0x4F, 0xC2},
         {"unknown feature", 256, 0xB0, 0xD5, ARK_ATA_DATA_IN, 1, 0x4F, 0xC2, 0x51, 0x4F, 0xC2},
         {"identify of two sectors", 256, 0xEC, 0, ARK_ATA_DATA_IN, 2, 0, 0, 0x51, 0, 0},
         {"unknown command", 256, 0x25, 0, ARK_ATA_DATA_IN, 1, 0, 0, 0x51, 0, 0},
@@ -246,6 +249,8 @@ TEST(AtaTrusted, SendAndReceiveReachTheDrive) {
     const Reply refused = Ata(*e, 256, 0x5C, 0x01, ARK_ATA_DATA_IN, 1, 0x01, 0x00);
     EXPECT_EQ(refused.header.command, 0x51);
     EXPECT_EQ(refused.header.features, 0x04);
+    // What the drive wrote before it refused does not reach the host.
+    EXPECT_EQ(std::count(refused.data.begin(), refused.data.end(), 0), 512);
 }
 
 }  // namespace

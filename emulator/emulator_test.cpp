@@ -416,6 +416,24 @@ TEST(EmulatorArrays, FailedDiskBringsInTheSpare) {
     EXPECT_EQ(Info(*manual, 260).disk.flags & ARK_DISK_SPARE, ARK_DISK_SPARE);
 }
 
+// A member pulled out and found again by a rescan missed writes: the array needs a rebuild.
+TEST(EmulatorArrays, RemovedMemberComesBackOutdated) {
+    auto e = EmulatorFrom(Domain(R"("arrays": [{"level": "RAID1", "members": [256, 257]}],
+        "config": {"AutoRebuild": 0},
+        "script": [{"tick": 1, "action": "remove_disk", "id": 257}])"));
+    const uint32_t id = 261;
+    e->Tick();
+    EXPECT_EQ(Info(*e, id).array.flags, ARK_ARRAY_CRITICAL);
+    ASSERT_EQ(e->Handle(ARK_REQ_RESCAN_DEVICES, nullptr, 0, nullptr, 0, nullptr), 0);
+    const ARK_VD_INFO back = Info(*e, id);
+    EXPECT_EQ(back.array.flags, ARK_ARRAY_NEED_REBUILD);
+    EXPECT_EQ(back.array.outdated_mmask, 0x2u);
+    ASSERT_EQ(Task(*e, id, ARK_TASK_START_REBUILD), 0);
+    for (int i = 0; i < 10; ++i) e->Tick();
+    EXPECT_EQ(Info(*e, id).array.flags, 0u);
+    EXPECT_EQ(Info(*e, id).array.outdated_mmask, 0u);
+}
+
 TEST(EmulatorArrays, TransformGrowsAnArrayInPlace) {
     auto e = EmulatorFrom(Domain(R"("progress_per_tick": 5000,
         "arrays": [{"name": "grow", "level": "RAID5", "members": [256, 257, 258], "per_disk": 500000}])"));
