@@ -56,6 +56,18 @@ TEST_F(ConfigMethods, SetPasswordWithoutAConfigFileStartsFromTheEmptyOne) {
     EXPECT_EQ(storedNode("password"), "first");
 }
 
+TEST_F(ConfigMethods, APasswordThatCannotBeWrittenIsAFailureAndNoChange) {
+    // config.json links into a folder that does not exist: it reads as missing (the empty
+    // password), and no new file can be made there.
+    std::filesystem::remove(dir() + "/config.json");
+    std::filesystem::create_symlink(dir() + "/gone/config.json", dir() + "/config.json");
+    g_server.config.Load(dir());
+    EXPECT_EQ(rpc("SetPassword", {{"old", ""}, {"new", "n"}}),
+              error(kRpcFailed, "internal server error"));
+    EXPECT_TRUE(events().empty()) << "the password did not change";
+    EXPECT_FALSE(g_server.login("admin", "").empty());
+}
+
 TEST_F(ConfigMethods, AnUnreadableStoreFailsEveryStoreMethodAndRecordsNothing) {
     loadConfig(kUnparsable);
     const std::string failed = error(kRpcFailed, "internal server error");
