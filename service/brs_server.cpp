@@ -1,8 +1,5 @@
 #include "brs_server.h"
 
-#include "event_threads.h"
-#include "smtp_client.h"
-
 #include <errno.h>
 #include <libintl.h>
 #include <signal.h>
@@ -15,8 +12,10 @@
 #include <cstring>
 
 #include "ark.h"
+#include "event_threads.h"
 #include "file_source.h"
 #include "log.h"
+#include "smtp_client.h"
 
 brsServer g_server;
 int g_mainArgc = 0;
