@@ -47,11 +47,11 @@ TEST_F(DeviceMethods, ArrayRecordWithWideAndNoneFields) {
     emulator(0).Modify([](emu::State& s) {
         emu::Array& a = s.arrays.at(kFastBoot);
         a.targetId = 1;
-        a.capacity = 976773120;
-        a.signature = 0xCAFEF00Du;  // above 2^31
+        a.capacity = 0x123456789ull;  // 64-bit fields past 2^32
+        a.signature = 0xCAFEF00Du;    // above 2^31
         a.flags = ARK_ARRAY_VERIFYING;
         a.rebuiltPercent = 2500;
-        a.rebuiltSectors = 1234567;
+        a.rebuiltSectors = 0x200000001ull;
         a.outdatedMask = 0x8000000000000001ull;
         a.transformSrc = emu::kNoId;
         a.transformTgt = emu::kNoId;
@@ -61,9 +61,9 @@ TEST_F(DeviceMethods, ArrayRecordWithWideAndNoneFields) {
     ASSERT_EQ(r.code, kRpcOk);
     EXPECT_EQ(r.result.dump(),
               R"({"id":267,"type":1,"cache_policy":1,"vcore_id":0,"target_id":1,)"
-              R"("capacity":976773120,"parent":0,"array":{"aname":"FastBoot","raidlevel":2,)"
+              R"("capacity":4886718345,"parent":0,"array":{"aname":"FastBoot","raidlevel":2,)"
               R"("bs_shift":7,"ndisks":3,"sub_raidlevel":0,"flags":256,"rebuilt_percent":2500,)"
-              R"("rebuilt_sectors":1234567,"transform_src":0,"transform_tgt":0,)"
+              R"("rebuilt_sectors":8589934593,"transform_src":0,"transform_tgt":0,)"
               R"("transform_percent":0,"signature":3405705229,"ss_shift":0,)"
               R"("outdated_mmask":9223372036854775809,"members":[260,0,261]}})");
 }
