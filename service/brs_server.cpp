@@ -192,6 +192,10 @@ void brsServer::applyDomainSettings(int domain) {
 }
 
 void brsServer::Run(int /*argc*/, char** /*argv*/) {
+    // A restarted child is a copy of the watchdog, which holds the configuration as read at
+    // start-up; the child that died may have stored newer settings (a new password) since.
+    if (restartCount() > 0) config.Load(configDir);
+
     EventThreadDeps deps;
     deps.config = &config;
     deps.smartInterval = &smartInterval;

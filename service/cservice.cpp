@@ -75,6 +75,7 @@ bool CService::superviseChildren(int argc, char** argv) {
         syslog(LOG_INFO, "child terminated abnormally with signal %d, restarting\n",
                WTERMSIG(status));
         sleep(kRestartDelaySeconds);
+        ++m_restarts;
         pid = fork();
     }
 }

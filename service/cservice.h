@@ -61,6 +61,9 @@ public:
     const char* name() const { return m_name; }
     bool consoleMode() const { return m_consoleMode != 0; }
     uint32_t currentState() const { return m_status.currentState; }
+    // How often the watchdog has started the service again; 0 in the first child and in a
+    // console run.
+    unsigned restartCount() const { return m_restarts; }
 
 protected:
     void setServiceSpecificExitCode(uint32_t code) { m_status.dwServiceSpecificExitCode = code; }
@@ -78,4 +81,5 @@ private:
     uint32_t m_controlsAccepted = 0;
     ServiceStatusHandle m_statusHandle = 0;
     SERVICE_STATUS m_status{};
+    unsigned m_restarts = 0;
 };

@@ -28,14 +28,35 @@ pid_t waitForNewWorker(pid_t parent, pid_t old, int port) {
     return -1;
 }
 
+// Kills what a failed test leaves of a detached service: the watchdog and its children.
+struct DaemonReaper {
+    pid_t watchdog = -1;
+    ~DaemonReaper() {
+        if (watchdog <= 0) return;
+        auto workers = childrenOf(watchdog);
+        kill(watchdog, SIGKILL);
+        for (pid_t p : workers) kill(p, SIGKILL);
+        int status = 0;
+        waitExit(watchdog, 5, status);
+        for (pid_t p : workers) waitExit(p, 5, status);
+    }
+};
+
+const char kChangePassword[] =
+    R"({"jsonrpc":"2.0","id":1,"method":"SetPassword","params":{"old":"","new":"pw"}})";
+
 // A service run detaches; this test adopts the daemon as its subreaper. The paths are
-// relative on purpose: the service changes to "/" when it detaches.
+// relative on purpose: the service changes to "/" when it detaches, and uses its folders long
+// after that.
 TEST(ServiceRun, WatchdogRestartsAChildKilledByASignalAndEndsWithAStoppedOne) {
     becomeSubreaper();
     TempDir dir;
+    ASSERT_EQ(mkdir((dir / "www").c_str(), 0700), 0);
+    writeFile(dir / "www/index.html", "from the web folder\n");
     int port = freePort();
     Process launcher(HXRAIDSVC_EMU,
-                     {"-port", std::to_string(port), "-config", "cfg", "-log", "svc.log", "-debug"},
+                     {"-port", std::to_string(port), "-config", "cfg", "-log", "svc.log", "-www",
+                      "www", "-debug"},
                      dir.path());
     int status = 0;
     ASSERT_TRUE(launcher.wait(60, status));
@@ -45,6 +66,7 @@ TEST(ServiceRun, WatchdogRestartsAChildKilledByASignalAndEndsWithAStoppedOne) {
     auto watchdogs = childrenOf(getpid());
     ASSERT_EQ(watchdogs.size(), 1u);
     pid_t watchdog = watchdogs[0];
+    DaemonReaper reaper{watchdog};
     auto workers = childrenOf(watchdog);
     ASSERT_EQ(workers.size(), 1u);
     pid_t first = workers[0];
@@ -53,16 +75,30 @@ TEST(ServiceRun, WatchdogRestartsAChildKilledByASignalAndEndsWithAStoppedOne) {
     ASSERT_EQ(stat((dir / "cfg").c_str(), &st), 0) << "relative -config resolved before detach";
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(access((dir / "cfg/eventlog.db").c_str(), F_OK), 0);
+    EXPECT_EQ(httpGet(port, "/").body, "from the web folder\n") << "relative -www";
+
+    // Written by the detached child: the configuration and the event-log copy land in cfg/.
+    std::string cookie = loginCookie(port);
+    ASSERT_FALSE(cookie.empty());
+    EXPECT_EQ(httpPost(port, "/", kChangePassword, cookie).body,
+              R"({"jsonrpc":"2.0","id":1,"result":true})");
+    EXPECT_NE(readFile(dir / "cfg/config.json").find("\"pw\""), std::string::npos);
+    EXPECT_EQ(httpGet(port, "/eventlog", cookie).status, 200);
+    EXPECT_EQ(access((dir / "cfg/eventlog.bak").c_str(), F_OK), 0);
 
     ASSERT_EQ(kill(first, SIGKILL), 0);
     pid_t second = waitForNewWorker(watchdog, first, port);
     ASSERT_GT(second, 0) << "no restarted child served";
     EXPECT_EQ(httpPost(port, "/", R"({"jsonrpc":"2.0","id":1,"method":"GetServerInfo"})").status,
               200);
+    // The restarted child knows what the killed one stored, not what the watchdog read at start.
+    EXPECT_FALSE(loginCookie(port, "pw").empty()) << "the password set before the restart";
+    EXPECT_TRUE(loginCookie(port, "").empty()) << "the old password is gone";
 
     // The restarted child still stops gracefully, and the watchdog ends with it.
     ASSERT_EQ(kill(second, SIGTERM), 0);
     ASSERT_TRUE(waitExit(watchdog, 60, status)) << "watchdog did not end";
+    reaper.watchdog = -1;  // reaped: its pid is no longer ours to signal
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     int workerStatus = 0;
     waitExit(second, 5, workerStatus);  // reparented to us if it outlived the watchdog
