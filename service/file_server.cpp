@@ -1,7 +1,6 @@
 #include "file_server.h"
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "brs_server.h"
@@ -34,11 +33,9 @@ const MimeRow kMimeTypes[] = {
     {"*.log", "application/octet-stream"},
 };
 
-// Two downloads at once must each get a whole copy: the backup is made and opened as one step.
-std::mutex g_backupLock;
-
+// Backup serialises itself and renames each finished copy into place, so the file opened here
+// is always a whole copy, even while another download makes the next one.
 FILE* openEventLogBackup() {
-    std::lock_guard<std::mutex> guard(g_backupLock);
     std::string path;
     if (!g_server.eventLogger.Backup(path)) return nullptr;
     return std::fopen(path.c_str(), "rb");
