@@ -23,21 +23,26 @@ TEST(ConsoleRun, FirstArgumentDebugInAnyCaseRunsInTheForegroundUntilSigint) {
     }
 }
 
-TEST(ConsoleRun, BadPortFailsInitWithALogLine) {
+TEST(ConsoleRun, BadOptionsFailInitWithALogLine) {
     struct Row {
-        const char* port;
-        const char* line;
+        std::vector<std::string> args;
+        std::string line;
     };
-    const Row rows[] = {{"70000", "invalid port: 70000"},
-                        {"65536", "invalid port: 65536"},
-                        {"-1", "invalid port: -1"},
-                        {"99999999999999999999", "invalid port: 99999999999999999999"}};
+    // A path that does not fit is refused rather than cut into the name of another folder.
+    const std::string longPath = "/tmp/" + std::string(260, 'x');
+    const Row rows[] = {{{"-port", "70000"}, "invalid port: 70000"},
+                        {{"-port", "65536"}, "invalid port: 65536"},
+                        {{"-port", "-1"}, "invalid port: -1"},
+                        {{"-port", "99999999999999999999"}, "invalid port: 99999999999999999999"},
+                        {{"-www", longPath}, "web folder path too long: " + longPath},
+                        {{"-config", longPath}, "configuration path too long: " + longPath}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.port);
+        SCOPED_TRACE(r.line);
         TempDir dir;
-        Process p(HXRAIDSVC_EMU,
-                  {"-debug", "-port", r.port, "-config", dir / "cfg", "-log", dir / "log"},
-                  dir.path());
+        std::vector<std::string> args{"-debug", "-log", dir / "log"};
+        if (r.args[0] != "-config") args.insert(args.end(), {"-config", dir / "cfg"});
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        Process p(HXRAIDSVC_EMU, args, dir.path());
         int status = 0;
         ASSERT_TRUE(p.wait(60, status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a console run exits 0";
