@@ -27,6 +27,12 @@ inline bool arkArrayIsIdle(uint32_t flags) {
     return (flags & ARK_ARRAY_BUSY_MASK) == 0;
 }
 
+// How many member slots of the record are in use: the controller's count, but never more slots
+// than the record has.
+inline int arkArrayMemberCount(const ARK_ARRAY_INFO& array) {
+    return array.ndisks < ARK_MAX_MEMBERS ? array.ndisks : ARK_MAX_MEMBERS;
+}
+
 // A member or parent slot that holds no device.
 inline bool arkIsEmptySlot(uint32_t id) {
     return id == 0 || id == ARK_ID_NONE;

@@ -84,7 +84,7 @@ void runScheduledTask(EventLogger& log, const ScheduledTask& task) {
     }
     if (task.memberIndex >= 0) {
         // Only the members the array reports; an index past them names no device.
-        const int members = std::min<int>(info.array.ndisks, ARK_MAX_MEMBERS);
+        const int members = arkArrayMemberCount(info.array);
         const uint32_t member =
             task.memberIndex < members ? info.array.members[task.memberIndex] : ARK_ID_NONE;
         if (arkIsEmptySlot(member)) {

@@ -15,7 +15,7 @@ std::string arrayName(int domain, uint32_t id, const ARK_ARRAY_INFO& array, uint
     ARK_VD_INFO up{};
     if (arkGetVDInfo(domain, parent, &up) != 0 || up.type != ARK_VD_TYPE_ARRAY) return name;
     // ndisks comes from the controller; the member list never holds more than its slots.
-    const int members = std::min<int>(up.array.ndisks, ARK_MAX_MEMBERS);
+    const int members = arkArrayMemberCount(up.array);
     for (int i = 0; i < members; ++i) {
         if (up.array.members[i] == id) return name + " [" + std::to_string(i + 1) + "]";
     }

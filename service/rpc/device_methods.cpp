@@ -23,8 +23,7 @@ int idList(ListFn list, const value& params, value& result) {
 }
 
 value arrayPart(const ARK_ARRAY_INFO& a) {
-    // ndisks comes from the controller; the record has no more than 64 member slots.
-    const int ndisks = std::min<int>(a.ndisks, ARK_MAX_MEMBERS);
+    const int ndisks = arkArrayMemberCount(a);
     value members = value::array();
     for (int i = 0; i < ndisks; ++i) members.push_back(int64_t{rpc::idResult(a.members[i])});
 
