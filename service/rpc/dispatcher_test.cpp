@@ -11,21 +11,9 @@
 #include <vector>
 
 #include "brs_server.h"
+#include "fake_rpc_context.h"
 
 namespace {
-
-class FakeContext : public RpcContext {
-public:
-    const char* Cookie(const char* name) override {
-        auto it = cookies.find(name);
-        return it == cookies.end() ? nullptr : it->second.c_str();
-    }
-    void SetSessionCookie(const char* name, const char* text) override { set[name] = text; }
-    const RpcUpload* Upload() const override { return nullptr; }
-
-    std::map<std::string, std::string> cookies;
-    std::map<std::string, std::string> set;
-};
 
 // g_server with its configuration and event log in a folder of the test's own.
 class Dispatcher : public testing::Test {
@@ -67,7 +55,7 @@ protected:
     }
 
     std::string dir;
-    FakeContext ctx;
+    FakeRpcContext ctx;
 };
 
 TEST_F(Dispatcher, RefusalsBeforeAnyHandlerRuns) {

@@ -16,17 +16,11 @@
 #include "brs_server.h"
 #include "domain.h"
 #include "emu_port.h"
+#include "fake_rpc_context.h"
 #include "rpc_handlers.h"
 #include "scenario.h"
 
 namespace rpctest {
-
-class NoCookies : public RpcContext {
-public:
-    const char* Cookie(const char*) override { return nullptr; }
-    void SetSessionCookie(const char*, const char*) override {}
-    const RpcUpload* Upload() const override { return nullptr; }
-};
 
 // One handler call as the dispatcher makes it.
 struct Reply {
@@ -62,7 +56,7 @@ protected:
 
     Reply call(RpcHandler handler, const value& params) {
         Reply r;
-        NoCookies ctx;
+        FakeRpcContext ctx;
         r.code = handler(params, r.result, r.errmsg, ctx);
         return r;
     }

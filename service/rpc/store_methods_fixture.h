@@ -17,22 +17,6 @@
 
 namespace rpctest {
 
-// A request context holding a session cookie and, for the upload route, the uploaded image.
-class SessionContext : public RpcContext {
-public:
-    SessionContext(std::string sid, const RpcUpload* upload)
-        : m_sid(std::move(sid)), m_upload(upload) {}
-    const char* Cookie(const char* name) override {
-        return std::string_view(name) == "sid" ? m_sid.c_str() : nullptr;
-    }
-    void SetSessionCookie(const char*, const char*) override {}
-    const RpcUpload* Upload() const override { return m_upload; }
-
-private:
-    std::string m_sid;
-    const RpcUpload* m_upload;
-};
-
 class StoreMethods : public Methods {
 protected:
     void SetUp() override {
@@ -73,7 +57,9 @@ protected:
         if (!params.is_null()) request["params"] = params;
         value reply = value::object();
         reply["jsonrpc"] = "2.0";
-        SessionContext ctx(m_sid, upload);
+        FakeRpcContext ctx;
+        ctx.cookies["sid"] = m_sid;
+        ctx.upload = upload;
         runRpcCall(request, ctx, reply);
         return json::dump(reply);
     }

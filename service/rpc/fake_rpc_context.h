@@ -1,0 +1,23 @@
+#pragma once
+
+// The request context of a handler or dispatcher test: cookies the request sent, cookies the
+// reply set, and the upload of the firmware route.
+
+#include <map>
+#include <string>
+
+#include "rpc_method.h"
+
+class FakeRpcContext : public RpcContext {
+public:
+    const char* Cookie(const char* name) override {
+        auto it = cookies.find(name);
+        return it == cookies.end() ? nullptr : it->second.c_str();
+    }
+    void SetSessionCookie(const char* name, const char* text) override { set[name] = text; }
+    const RpcUpload* Upload() const override { return upload; }
+
+    std::map<std::string, std::string> cookies;  // sent with the request
+    std::map<std::string, std::string> set;      // set on the reply
+    const RpcUpload* upload = nullptr;
+};
