@@ -1,5 +1,9 @@
 #include "dispatcher.h"
 
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -90,20 +94,36 @@ bool firstAttachment(struct soap* engine, RpcUpload& upload) {
     return false;
 }
 
+// Answers an upload whose body is refused unread. Closing the socket while the client is still
+// sending would reset the connection and lose the answer, so our side is finished first and the
+// client's bytes are let drain for a moment.
+int refuseUnread(struct soap* engine, int sent) {
+    if (!soap_valid_socket(engine->socket)) return sent;
+    ::shutdown(engine->socket, SHUT_WR);
+    timeval wait{0, 200 * 1000};
+    setsockopt(engine->socket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    char scratch[16384];
+    while (std::chrono::steady_clock::now() < until &&
+           ::recv(engine->socket, scratch, sizeof scratch, 0) > 0) {
+    }
+    return sent;
+}
+
 // The upload route after the request head: the path and the session are checked before any of
 // the body is read, and a body over the engine's bound is refused unread.
 int serveUpload(struct soap* engine, value& reply) {
     int domain = 0, controller = 0;
     if (!uploadTarget(engine->path, domain, controller)) {
-        return soap_send_empty_response(engine, kBadRequest);
+        return refuseUnread(engine, soap_send_empty_response(engine, kBadRequest));
     }
     SoapRpcContext session(engine);
     if (!hasLiveSession(session)) {
         setError(reply, kRpcUnauthorized, "Unauthorized");
-        return sendReply(engine, reply);
+        return refuseUnread(engine, sendReply(engine, reply));
     }
     if (engine->recv_maxlength != 0 && engine->length > engine->recv_maxlength) {
-        return soap_send_empty_response(engine, kPayloadTooLarge);
+        return refuseUnread(engine, soap_send_empty_response(engine, kPayloadTooLarge));
     }
     // A body cut short or past the bound leaves no usable image.
     if (soap_end_recv(engine) != SOAP_OK) return soap_send_empty_response(engine, kBadRequest);
