@@ -49,12 +49,7 @@ int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/,
 
 int fnCheckDelete(const value& params, value& result, std::string& /*errmsg*/,
                   RpcContext& /*ctx*/) {
-    const uint32_t id = rpc::u32Param(params, "id");
-    if (id == 0) return kRpcBadParams;
-    const int answer = arkCheckDelete(rpc::domainParam(params), id);
-    if (answer < 0) return kRpcFailed;
-    result = answer;
-    return kRpcOk;
+    return rpc::checkAnswer(params, result, arkCheckDelete);
 }
 
 int fnDeleteArray(const value& params, value& /*result*/, std::string& /*errmsg*/,

@@ -113,12 +113,7 @@ int fnGetEvent(const value& /*params*/, value& /*result*/, std::string& errmsg,
 
 int fnCheckUnload(const value& params, value& result, std::string& /*errmsg*/,
                   RpcContext& /*ctx*/) {
-    const uint32_t id = rpc::u32Param(params, "id");
-    if (id == 0) return kRpcBadParams;
-    const int answer = arkCheckUnload(rpc::domainParam(params), id);
-    if (answer < 0) return kRpcFailed;
-    result = answer;
-    return kRpcOk;
+    return rpc::checkAnswer(params, result, arkCheckUnload);
 }
 
 int fnUnloadDevice(const value& params, value& /*result*/, std::string& /*errmsg*/,

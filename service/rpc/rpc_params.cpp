@@ -72,4 +72,13 @@ std::string hexBytes(const uint8_t* data, size_t size) {
     return out;
 }
 
+int checkAnswer(const value& params, value& result, int (*ask)(int domain, uint32_t id)) {
+    const uint32_t id = u32Param(params, "id");
+    if (id == 0) return kRpcBadParams;
+    const int answer = ask(domainParam(params), id);
+    if (answer < 0) return kRpcFailed;
+    result = answer;
+    return kRpcOk;
+}
+
 }  // namespace rpc

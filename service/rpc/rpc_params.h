@@ -8,6 +8,7 @@
 
 #include "ark.h"
 #include "json_util.h"
+#include "rpc_method.h"
 
 namespace rpc {
 
@@ -35,5 +36,9 @@ bool arrayParamsFrom(const value& params, ARK_ARRAY_PARAMS& out);
 
 // Every byte as two lower-case hex digits.
 std::string hexBytes(const uint8_t* data, size_t size);
+
+// The rows that ask the controller a yes/no question about device "id" (CheckDelete,
+// CheckUnload): id 0 is a bad parameter, a failed request a failure, else the answer byte.
+int checkAnswer(const value& params, value& result, int (*ask)(int domain, uint32_t id));
 
 }  // namespace rpc
