@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace emu {
@@ -21,6 +22,11 @@ public:
                              size_t length) = 0;
     // Fills exactly `length` bytes (a multiple of 512).
     virtual bool TrustedReceive(uint8_t protocol, uint16_t comId, uint8_t* data, size_t length) = 0;
+
+    // What one utility run leaves for the next (the emulator's state file). A drive that keeps
+    // nothing gives null; RestoreState gets what SaveState gave and is false when it cannot use it.
+    virtual nlohmann::json SaveState() const { return nullptr; }
+    virtual bool RestoreState(const nlohmann::json& /*state*/) { return true; }
 };
 
 // Scenario disks name a drive model by profile ("tcg": "<profile>"); whoever provides models

@@ -82,11 +82,11 @@ bool brsServer::parseOptions(int argc, char** argv) {
             if (!hasValue) continue;
             const char* text = argv[++i];
             errno = 0;
-            long value = std::strtol(text, nullptr, 10);
-            if (errno == ERANGE || !validPort(value)) {
+            long number = std::strtol(text, nullptr, 10);
+            if (errno == ERANGE || !validPort(number)) {
                 fail("invalid port", text);
             } else {
-                port = static_cast<int>(value);
+                port = static_cast<int>(number);
             }
         } else if (std::strcmp(a, "-log") == 0) {
             if (!hasValue) continue;

@@ -18,8 +18,8 @@ brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
     fget = httpGetHandler;
 }
 
-brsSoap::brsSoap(const brsSoap& master, ThreadPool* workerPool)
-    : soap(static_cast<const soap&>(master)), pool(workerPool) {}
+brsSoap::brsSoap(const brsSoap& listener, ThreadPool* workerPool)
+    : soap(static_cast<const soap&>(listener)), pool(workerPool) {}
 
 const char* requestCookie(struct soap* engine, const char* name) {
     for (struct soap_cookie* c = engine->cookies; c != nullptr; c = c->next) {

@@ -20,7 +20,7 @@ struct FakeRequest {
 
 class FakeController : public emu::RequestHandler {
 public:
-    explicit FakeController(uint32_t count = 1, uint8_t pciBus = 1) : count(count) {
+    explicit FakeController(uint32_t controllers = 1, uint8_t pciBus = 1) : count(controllers) {
         pci[1] = pciBus;
     }
 

@@ -223,8 +223,8 @@ TEST_P(ApiOverWin32, ControllerFaultsFailWithoutRetry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ApiOverWin32, testing::Values(Path::Miniport, Path::ProcessorOnly),
-                         [](const testing::TestParamInfo<Path>& info) {
-                             return info.param == Path::Miniport ? "Miniport" : "ProcessorOnly";
+                         [](const testing::TestParamInfo<Path>& param) {
+                             return param.param == Path::Miniport ? "Miniport" : "ProcessorOnly";
                          });
 
 }  // namespace

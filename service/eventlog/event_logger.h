@@ -10,8 +10,8 @@ struct EventThreadDeps;
 // One event of the log.
 struct EventLogEntry {
     EventLogEntry() = default;
-    EventLogEntry(int type, int code, std::string devname, std::string data)
-        : type(type), code(code), devname(std::move(devname)), data(std::move(data)) {}
+    EventLogEntry(int eventType, int eventCode, std::string device, std::string text)
+        : type(eventType), code(eventCode), devname(std::move(device)), data(std::move(text)) {}
 
     int64_t time = 0;     // seconds since 1970; set when read back from the log
     int type = 0;         // 1 information, 2 warning, 3 error

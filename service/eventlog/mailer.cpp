@@ -35,10 +35,10 @@ bool EventMailQueue::ReadPendingMail(int limit, std::vector<PendingMail>& out) {
     return rc == SQLITE_DONE;
 }
 
-bool EventMailQueue::SetMailSent(int64_t rowid, int value) {
+bool EventMailQueue::SetMailSent(int64_t rowid, int sent) {
     SqliteStatement s = sqlitePrepare(m_db, kUpdateMailFlag);
     if (!s) return false;
-    sqlite3_bind_int64(s.get(), 1, value);
+    sqlite3_bind_int64(s.get(), 1, sent);
     sqlite3_bind_int64(s.get(), 2, rowid);
     return sqlite3_step(s.get()) == SQLITE_DONE;
 }

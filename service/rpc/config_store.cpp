@@ -158,17 +158,17 @@ struct ConfigStore::Impl {
     value doc;  // the document as the file holds it; valid in kReady
 
     // The node at the path, or null when it or a level on the way is missing. Caller holds lock.
-    const value& find(const KeyPath& path) const {
+    const value& find(const KeyPath& at) const {
         const value* node = &doc;
-        for (int i = 0; i < path.count; ++i) node = &json::member(*node, path.keys[i]);
+        for (int i = 0; i < at.count; ++i) node = &json::member(*node, at.keys[i]);
         return *node;
     }
 
     // Copies the node into `out`; false when the store is unusable.
-    bool lookup(value& out, const KeyPath& path) {
+    bool lookup(value& out, const KeyPath& at) {
         std::lock_guard<std::mutex> guard(lock);
         if (state != State::kReady) return false;
-        out = find(path);
+        out = find(at);
         return true;
     }
 

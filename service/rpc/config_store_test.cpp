@@ -292,8 +292,8 @@ TEST_F(ConfigStoreTest, FolderRemovedAfterLoadFailsTheWrite) {
 TEST_F(ConfigStoreTest, RewriteKeepsModeAndOwner) {
     writeFile(file, R"({"password": "pw"})");
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
-    const bool root = geteuid() == 0;
-    if (root) {
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
         ASSERT_EQ(chown(file.c_str(), 1234, 5678), 0);
     }
     ASSERT_TRUE(store.Load(dir.string()));
@@ -302,7 +302,7 @@ TEST_F(ConfigStoreTest, RewriteKeepsModeAndOwner) {
     struct stat st;
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    if (root) {
+    if (asRoot) {
         EXPECT_EQ(st.st_uid, 1234u);
         EXPECT_EQ(st.st_gid, 5678u);
     }
