@@ -4,6 +4,7 @@
 
 #include "ark.h"
 #include "model.h"
+#include "placement.h"
 
 namespace emu::model {
 namespace {
@@ -63,23 +64,6 @@ struct Plan {
     const Array* source = nullptr;
 };
 
-// Sectors a disk can give: its largest gap, and for a member of the transform source the
-// source's run on it together with the gap right after.
-uint64_t Available(const Disk& d, const Array* source) {
-    uint64_t best = LargestFree(d);
-    if (!source) return best;
-    for (const Extent& e : d.extents) {
-        if (e.array != source->id) continue;
-        uint64_t end = e.start + e.sectors, limit = d.capacity;
-        for (const Extent& other : d.extents) {
-            if (other.array != source->id && other.start >= end)
-                limit = std::min(limit, other.start);
-        }
-        best = std::max(best, limit - e.start);
-    }
-    return best;
-}
-
 // Disks may hold runs of several arrays, up to the eight parents a record lists.
 bool Usable(const Disk& d, const Array* source) {
     if (d.flags & (ARK_DISK_DISABLED | ARK_DISK_LOCKED | ARK_DISK_UNINITIALIZED | ARK_DISK_LEGACY |
@@ -122,26 +106,14 @@ int MakePlan(State& s, const ARK_ARRAY_PARAMS& p, Plan& plan) {
         if (!d || !Usable(*d, plan.source)) return kFail;
         if (std::count(plan.members.begin(), plan.members.end(), id)) return kFail;
         plan.members.push_back(id);
-        plan.perMember.push_back(Available(*d, plan.source));
+        plan.perMember.push_back(Offer(*d, plan.source));
     }
-    const uint8_t dataLevel = plan.subLevel ? plan.subLevel : plan.level;
-    const size_t perGroup = n / plan.groups;
-    if (dataLevel == ARK_JBOD) {
-        uint64_t left = p.capacity ? p.capacity : UINT64_MAX;
-        for (uint64_t& part : plan.perMember) {
-            part = std::min(part, left);
-            left -= part;
-            plan.capacity += part;
-        }
-    } else {
-        uint64_t per = *std::min_element(plan.perMember.begin(), plan.perMember.end());
-        const uint64_t dataDisks = LevelCapacity(dataLevel, perGroup, 1) * plan.groups;
-        if (p.capacity && dataDisks && p.capacity < per * dataDisks) {
-            per = (p.capacity + dataDisks - 1) / dataDisks;
-        }
-        std::fill(plan.perMember.begin(), plan.perMember.end(), per);
-        plan.capacity = std::min<uint64_t>(per * dataDisks, p.capacity ? p.capacity : UINT64_MAX);
-    }
+    RunRequest want;
+    want.level = plan.subLevel ? plan.subLevel : plan.level;
+    want.slots = n;
+    want.groups = plan.groups;
+    want.capacity = p.capacity;
+    plan.capacity = SizeRuns(want, plan.perMember);
     if (plan.capacity == 0) return kFail;
     if (plan.source && plan.capacity < plan.source->capacity) return kFail;
     return kOk;
@@ -168,18 +140,7 @@ Array NewArray(State& s, const ARK_ARRAY_PARAMS& p, uint8_t level) {
 // Takes each member's run; on a source member the new run starts where the source's does.
 void TakeSpace(State& s, Array& a, const std::vector<uint32_t>& members,
                const std::vector<uint64_t>& per, const Array* source) {
-    for (size_t i = 0; i < members.size(); ++i) {
-        Disk& d = s.disks[members[i]];
-        bool placed = false;
-        for (const Extent& e : d.extents) {
-            if (source && e.array == source->id) {
-                d.extents.push_back({a.id, e.start, per[i]});
-                placed = true;
-                break;
-            }
-        }
-        if (!placed) AllocateExtent(d, a.id, per[i]);
-    }
+    TakeRuns(s, a.id, members, per, source);
     a.perDisk = per.empty() ? 0 : per.front();
 }
 

@@ -8,6 +8,7 @@
 #include "disk_pages.h"
 #include "json_fields.h"
 #include "model.h"
+#include "placement.h"
 
 namespace emu {
 namespace {
@@ -247,38 +248,29 @@ bool LevelByName(const std::string& name, uint8_t& level, uint8_t& sub) {
     return false;
 }
 
-// Space on the member disks: each gives `perDisk` sectors (0: all it has free, the smallest
-// member deciding for striped levels).
+// Space on the member disks, placed as array creation places it: each gives `perDisk` sectors
+// (0: what it offers, the smallest member deciding for striped levels).
 bool PlaceArray(State& s, Array& a, uint64_t perDisk, JsonFields& f) {
-    std::vector<Disk*> disks;
-    uint64_t smallest = UINT64_MAX;
+    std::vector<uint32_t> present;
+    std::vector<uint64_t> runs;
     for (uint32_t id : a.members) {
         if (model::IsEmptySlot(id)) continue;
         auto it = s.disks.find(id);
         if (it == s.disks.end())
             return f.Fail("members", "no disk with id " + std::to_string(id)), false;
-        disks.push_back(&it->second);
-        smallest = std::min(smallest, model::LargestFree(it->second));
+        present.push_back(id);
+        runs.push_back(model::Offer(it->second));
     }
-    if (disks.empty()) return f.Fail("members", "an array needs at least one member disk"), false;
-    if (a.raidlevel == ARK_JBOD) {
-        a.capacity = 0;
-        for (Disk* d : disks) {
-            const uint64_t part = perDisk ? perDisk : model::LargestFree(*d);
-            if (!model::AllocateExtent(*d, a.id, part)) {
-                return f.Fail("members", "disk " + std::to_string(d->id) + " has no room"), false;
-            }
-            a.capacity += part;
-        }
-        a.perDisk = perDisk;
-    } else {
-        a.perDisk = perDisk ? perDisk : smallest;
-        for (Disk* d : disks) {
-            if (!model::AllocateExtent(*d, a.id, a.perDisk)) {
-                return f.Fail("members", "disk " + std::to_string(d->id) + " has no room"), false;
-            }
-        }
-        a.capacity = model::LevelCapacity(a.raidlevel, a.members.size(), a.perDisk);
+    if (present.empty()) return f.Fail("members", "an array needs at least one member disk"), false;
+    model::RunRequest want;
+    want.level = a.raidlevel;
+    want.slots = a.members.size();
+    want.perDisk = perDisk;
+    a.capacity = model::SizeRuns(want, runs);
+    a.perDisk = a.raidlevel == ARK_JBOD ? perDisk : runs.front();
+    const size_t full = model::TakeRuns(s, a.id, present, runs);
+    if (full < present.size()) {
+        return f.Fail("members", "disk " + std::to_string(present[full]) + " has no room"), false;
     }
     if (a.capacity == 0) return f.Fail("members", "too few members for the level"), false;
     return true;

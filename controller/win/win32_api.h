@@ -1,9 +1,9 @@
 #pragma once
 
 // The Win32 calls, constants and records that the Windows ports use, declared for builds that
-// have no Windows SDK. Only what the ports need is here; the stand-in (win32_standin.cpp)
-// implements the calls over the controller emulator. Sizes follow the 64-bit Windows ABI:
-// DWORD and ULONG are 32-bit, HANDLE and ULONG_PTR pointer-sized.
+// have no Windows SDK. Only what the ports need is here; the emulator's stand-in
+// (emulator/win32/) implements the calls over the controller emulator. Sizes follow the 64-bit
+// Windows ABI: DWORD and ULONG are 32-bit, HANDLE and ULONG_PTR pointer-sized.
 
 #include <cstddef>
 #include <cstdint>
