@@ -1,0 +1,63 @@
+// Logging in and out, a reload that keeps the session, and a session that ends under the page.
+import {test, before, after} from 'node:test';
+import assert from 'node:assert/strict';
+import {fixture, login, screenshot, apiSession, until} from './harness.mjs';
+
+const f = fixture({configJson: {password: 'Sesame-17'}});
+before(f.before);
+after(f.after);
+
+test('a wrong password is refused and the login page stays', async () => {
+  const page = await f.chromium.newPage();
+  await page.goto(f.service.url);
+  const form = page.locator('#login-form');
+  await form.getByLabel('Password').fill('not-the-password');
+  await form.getByRole('button', {name: 'Log in'}).click();
+  const message = page.locator('#login-message');
+  await message.waitFor({state: 'visible'});
+  assert.equal(await message.textContent(), 'Login failed: wrong user name or password.');
+  assert.equal(await page.locator('#console').isVisible(), false);
+  assert.equal(await form.getByLabel('Password').inputValue(), '', 'the refused password is not kept');
+  await screenshot(page, 'login-refused');
+  assert.deepEqual(page.errors, []);
+});
+
+test('the right password opens the console, a reload keeps it, logout ends it', async () => {
+  const page = await f.chromium.newPage();
+  await login(page, f.service, 'Sesame-17');
+  assert.equal(await page.locator('#user-name').textContent(), 'admin');
+  await page.locator('tr[data-array-id]').first().waitFor();
+
+  await page.reload();
+  await page.locator('tr[data-array-id]').first().waitFor();
+  assert.equal(await page.locator('#login-page').isVisible(), false, 'still logged in after the reload');
+  assert.equal(await page.locator('#user-name').textContent(), 'admin');
+
+  await page.getByRole('button', {name: 'Log out'}).click();
+  await page.locator('#login-page').waitFor({state: 'visible'});
+  assert.equal(await page.locator('#login-message').textContent(), 'You have logged out.');
+  await page.reload();
+  await page.locator('#login-page').waitFor({state: 'visible'});
+  assert.equal(await page.locator('#console').isVisible(), false, 'the session is gone on the service too');
+  await screenshot(page, 'login-logged-out');
+  assert.deepEqual(page.errors, []);
+});
+
+test('a session pushed out of the full session table returns the page to the login', async () => {
+  const page = await f.chromium.newPage();
+  await login(page, f.service, 'Sesame-17');
+  await page.locator('tr[data-array-id]').first().waitFor();
+  // The service keeps ten sessions; ten newer logins evict the page's one.
+  for (let i = 0; i < 10; i++) await apiSession(f.service.port, 'Sesame-17');
+  // The overview's next refresh finds the session gone.
+  await page.locator('#login-page').waitFor({state: 'visible', timeout: 20000});
+  assert.equal(await page.locator('#login-message').textContent(),
+               'Your session has expired. Please log in again.');
+  assert.equal(await page.locator('#console').isVisible(), false);
+  await screenshot(page, 'session-expired');
+
+  // Logging in again brings the console back.
+  await login(page, f.service, 'Sesame-17');
+  await until('the overview', () => page.locator('tr[data-array-id]').count());
+  assert.deepEqual(page.errors, []);
+});

@@ -1,0 +1,105 @@
+// The overview shows the controllers, arrays and disks with the values the service reports.
+import {test, before, after} from 'node:test';
+import assert from 'node:assert/strict';
+import {fixture, login, screenshot, apiSession} from './harness.mjs';
+
+const f = fixture();
+before(f.before);
+after(f.after);
+
+// Written apart from the console's own formatting: decimal units, two decimals.
+function size(sectorCount) {
+  let v = sectorCount * 512;
+  const units = ['B', 'KB', 'MB', 'GB', 'TB', 'PB'];
+  let u = 0;
+  while (v >= 1000 && u < units.length - 1) {
+    v /= 1000;
+    u++;
+  }
+  return (u ? v.toFixed(2) : String(v)) + ' ' + units[u];
+}
+
+const LEVEL = {'1:0': 'RAID0', '2:0': 'RAID1', '3:0': 'RAID5', '4:0': 'RAID6', '7:0': 'JBOD',
+               '1:2': 'RAID10', '1:3': 'RAID50', '1:4': 'RAID60'};
+
+async function cells(row) {
+  return (await row.locator('th, td').allTextContents()).map((t) => t.trim());
+}
+
+async function checkDomain(page, api, domain) {
+  const count = await api('GetControllerCount', {domain});
+  for (let id = 0; id < count; id++) {
+    const info = await api('GetControllerInfo', {domain, id});
+    const card = page.locator('article[data-controller="' + id + '"]');
+    const text = await card.textContent();
+    for (const value of [info.product_str, info.vendor_str, info.fw_rev, info.sn_str,
+                         'Gen' + info.pcie_speed + ' x' + info.pcie_width]) {
+      assert.ok(text.includes(value), 'controller ' + id + ' shows ' + value);
+    }
+    const bbu = await api('GetBBUInfo', {domain, id});
+    if (bbu.bbu_installed) {
+      assert.ok(text.includes((bbu.voltage_mv / 1000).toFixed(3) + ' V'), 'battery voltage');
+      assert.ok(text.includes((bbu.temperature / 100).toFixed(1) + ' °C'), 'battery temperature');
+    } else {
+      assert.ok(text.includes('No battery unit installed.'));
+    }
+  }
+  for (const id of await api('GetLDList', {domain})) {
+    const vd = await api('GetVDInfo', {domain, id});
+    if (vd.type !== 1) continue;
+    const row = page.locator('tr[data-array-id="' + id + '"]');
+    const c = await cells(row);
+    assert.equal(c[0], vd.array.aname);
+    assert.equal(c[1], LEVEL[vd.array.raidlevel + ':' + vd.array.sub_raidlevel]);
+    assert.equal(c[2], size(vd.capacity));
+    assert.equal(c[3], 'Normal');
+  }
+  const disks = await api('GetPDList', {domain});
+  assert.equal(await page.locator('tr[data-disk-id]').count(), disks.length, 'one row per disk');
+  for (const id of disks) {
+    const vd = await api('GetVDInfo', {domain, id});
+    const c = await cells(page.locator('tr[data-disk-id="' + id + '"]'));
+    assert.equal(c[1], vd.disk.model);
+    assert.equal(c[2], vd.disk.serial);
+    assert.equal(c[3], size(vd.capacity));
+    const spare = (vd.disk.flags & 0x80000000) !== 0;
+    const member = vd.disk.parents.some((p) => p);
+    assert.equal(c[5].startsWith(spare ? 'Spare' : member ? 'Member of ' : 'Free'), true, 'role of disk ' + id + ': ' + c[5]);
+  }
+}
+
+test('the overview lists every controller, array and disk of each domain as the API reports them', async () => {
+  const page = await f.chromium.newPage();
+  const api = await apiSession(f.service.port);
+  await login(page, f.service);
+  await page.locator('tr[data-array-id]').first().waitFor();
+  await checkDomain(page, api, 0);
+  await screenshot(page, 'overview-domain0');
+
+  // The second domain through the picker: the hardware-RAID controller with its battery.
+  assert.equal(await api('GetDomainCount'), 2);
+  await page.getByLabel('Domain').selectOption('1');
+  await page.locator('article[data-controller="0"]', {hasText: 'AX 3808'}).waitFor();
+  await page.locator('tr[data-array-id]').first().waitFor();
+  await checkDomain(page, api, 1);
+  const pcache = await api('GetPCacheSize', {domain: 1});
+  assert.ok((await page.locator('.pcache').textContent()).includes(pcache + ' sectors'));
+  await screenshot(page, 'overview-domain1');
+  assert.deepEqual(page.errors, []);
+});
+
+test('a narrow window shows the same overview without losing a column', async () => {
+  const page = await f.chromium.newPage({width: 420, height: 800});
+  await login(page, f.service);
+  await page.locator('tr[data-array-id]').first().waitFor();
+  // Wide tables scroll inside their box instead of widening the page.
+  const pageWidth = await page.evaluate(() => document.documentElement.scrollWidth);
+  assert.ok(pageWidth <= 420, 'page width ' + pageWidth);
+  // Every tab and the title bar's buttons stay inside the window.
+  for (const control of [...await page.locator('.tab').all(), page.getByRole('button', {name: 'Log out'})]) {
+    const box = await control.boundingBox();
+    assert.ok(box.x >= 0 && box.x + box.width <= 420, (await control.textContent()) + ' at ' + JSON.stringify(box));
+  }
+  await screenshot(page, 'overview-narrow');
+  assert.deepEqual(page.errors, []);
+});
