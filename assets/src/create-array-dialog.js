@@ -75,7 +75,7 @@ export function openCreateDialog(data, source, onDone) {
     const keep = policy.input.value;
     const allowed = allowedPolicies(driver, c.level);
     policy.input.replaceChildren(...allowed.map((p) => h('option', {value: String(p)}, cachePolicyName(p))));
-    const wanted = source ? String(source.cache_policy) : keep;
+    const wanted = source ? String(source.cache_policy) : keep || '1';
     if (allowed.map(String).includes(wanted)) policy.input.value = wanted;
   }
 
@@ -97,7 +97,7 @@ export function openCreateDialog(data, source, onDone) {
     }
     try {
       const most = await call('GetRAIDCapacity', {...p, capacity: 0});
-      if (ask === asked) maximum.textContent = 'Largest capacity: ' + sectors(most) + ' (' + (most * 512 / GB).toFixed(2) + ' GB).';
+      if (ask === asked) maximum.textContent = 'Largest capacity: ' + (most * 512 / GB).toFixed(2) + ' GB.';
     } catch (e) {
       if (ask === asked) {
         maximum.textContent = '';

@@ -72,3 +72,12 @@ export function button(text, onclick, opts = {}) {
                       'aria-label': opts.label, title: opts.title, disabled: opts.disabled},
            opts.icon ? icon(opts.icon) : null, opts.icon && text ? ' ' : null, text);
 }
+
+// A checkbox with its label after it: returns {row, input}.
+export function checkField(labelText, box, hint) {
+  if (!box.id) box.id = uniqueId('f');
+  const row = h('div', {class: 'field check-field'},
+                h('span', {class: 'check'}, box, h('label', {for: box.id}, labelText)),
+                hint ? h('span', {class: 'hint'}, hint) : null);
+  return {row, input: box};
+}

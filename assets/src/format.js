@@ -105,6 +105,7 @@ export function diskRole(disk) {
   if (has(disk.flags, DISK.SPARE)) return 'Spare';
   if (diskParents(disk).length > 0) return 'Member';
   if (has(disk.flags, DISK.LEGACY)) return 'Legacy';
+  if (has(disk.flags, DISK.DISABLED | DISK.LOCKED | DISK.UNINITIALIZED | DISK.ERASING)) return 'Unusable';
   return 'Free';
 }
 

@@ -1,5 +1,5 @@
 // Settings: the service's own, the shown domain's controller settings, scheduled tasks and mail.
-import {h, field} from './dom.js';
+import {h, field, checkField} from './dom.js';
 import {call} from './rpc.js';
 import {store, onDomainChange} from './store.js';
 import {messageLine, attempt, showDone, showError} from './notice.js';
@@ -28,13 +28,13 @@ function serverPart() {
   const port = field('Web console port', h('input', {type: 'number', min: '1', max: '65535', required: true}),
                      'Takes effect when the service starts again.');
   const localBox = h('input', {type: 'checkbox'});
-  const local = field('Accept connections from this computer only', localBox, 'Takes effect when the service starts again.');
-  local.row.classList.add('check-field');
+  const local = checkField('Accept connections from this computer only', localBox,
+                           'Takes effect when the service starts again.');
   const smart = field('SMART check interval in minutes', h('input', {type: 'number', min: '0', max: '100000'}),
                       '0 turns the periodic SMART check off.');
   let loaded = {};
   const save = h('button', {type: 'submit', class: 'primary'}, 'Save server settings');
-  const form = h('form', {}, port.row, local.row, smart.row, line, save);
+  const form = h('form', {}, h('div', {class: 'grid'}, port.row, smart.row, local.row), line, save);
   form.addEventListener('submit', async (event) => {
     event.preventDefault();
     const settings = {...loaded, ServerPort: Number(port.input.value), RestrictLocal: localBox.checked ? 1 : 0,
@@ -84,8 +84,7 @@ function domainPart() {
           if (!(k.key in values)) continue;
           const input = k.onOff ? h('input', {type: 'checkbox', checked: Boolean(values[k.key])})
                                 : h('input', {type: 'number', value: String(values[k.key])});
-          const f = field(k.label, input);
-          if (k.onOff) f.row.classList.add('check-field');
+          const f = k.onOff ? checkField(k.label, input) : field(k.label, input);
           fields.appendChild(f.row);
           inputs.push({key: k.key, input, onOff: k.onOff});
         }

@@ -39,19 +39,20 @@ function taskDialog(task, arrays, onSave) {
   const d = openDialog(task ? 'Edit scheduled task' : 'Add scheduled task');
   const line = messageLine();
   const now = Math.floor(Date.now() / 1000);
-  const t = task || {type: 3, days: 1, startdate: now, date: toSeconds(localDate(now), '02:00')};
+  // A new task: weekly on Mondays at 02:00, from today.
+  const t = task || {type: 3, days: 2, startdate: now, date: toSeconds(localDate(now), '02:00')};
   const keyOf = (a) => a.domain + ':' + a.signature;
   const target = field('Array', select(arrays.map((a) => [keyOf(a), 'Domain ' + a.domain + ': ' + a.name + ' (' + a.level + ')']),
                                        task ? task.domain + ':' + task.signature : ''));
   const type = field('Repeat', select(TASK_TYPES, t.type));
   const once = field('Date and time', h('input', {type: 'datetime-local', value: localDate(t.date) + 'T' + localTime(t.date)}));
-  const every = field('Every how many days', h('input', {type: 'number', min: '1', max: '365', value: String(Number(t.days) || 1)}));
+  const every = field('Every how many days', h('input', {type: 'number', min: '1', max: '365', value: String(Number(t.type) === 2 ? Number(t.days) || 1 : 1)}));
   const weekly = checkboxes('Weekdays', WEEKDAYS.map((n, i) => [i, n]), Number(t.type) === 3 ? bitsOf(t.days, 0, 6) : [1]);
   const monthDays = [];
   for (let day = 1; day <= 31; day++) monthDays.push([day, String(day)]);
   const monthly = checkboxes('Days of the month', monthDays, Number(t.type) === 4 ? bitsOf(t.days, 1, 31) : [1]);
   const start = field('Starting on', h('input', {type: 'date', value: localDate(t.startdate)}));
-  const time = field('Time', h('input', {type: 'time', value: localTime(t.date)}));
+  const time = field('Time of day', h('input', {type: 'time', value: localTime(t.date)}));
 
   function showFields() {
     const kind = Number(type.input.value);

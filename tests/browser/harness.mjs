@@ -135,7 +135,9 @@ export async function startBrowser() {
 
 export async function screenshot(page, name) {
   fs.mkdirSync(SHOTS, {recursive: true});
-  await page.screenshot({path: path.join(SHOTS, name + '.png'), fullPage: true});
+  // With a dialog open, what the user sees is the window, not the page under the backdrop.
+  const dialogOpen = await page.locator('dialog[open]').count();
+  await page.screenshot({path: path.join(SHOTS, name + '.png'), fullPage: !dialogOpen});
 }
 
 export async function login(page, service, password = '') {
@@ -158,4 +160,31 @@ export function fixture(options) {
     if (f.service) await f.service.stop();
   };
   return f;
+}
+
+// The project's loopback SMTP server (tests/smtp/smtp_server.py): {ports, spool(), stop()}.
+export async function startSmtp(user, password) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'console-smtp-'));
+  const child = spawn('/usr/bin/python3', [SMTP_SCRIPT, dir, user, password], {stdio: ['pipe', 'pipe', 'pipe']});
+  let out = '';
+  child.stdout.on('data', (chunk) => { out += chunk; });
+  const ports = await until('the SMTP server', () => {
+    const m = /^READY (.*)$/m.exec(out);
+    return m ? JSON.parse(m[1]) : null;
+  }, 30000);
+  return {
+    ports,
+    // The messages received so far on `listener`, as text.
+    messages(listener) {
+      const spool = path.join(dir, 'spool');
+      if (!fs.existsSync(spool)) return [];
+      return fs.readdirSync(spool).filter((n) => n.startsWith(listener + '-') && n.endsWith('.eml')).sort()
+        .map((n) => fs.readFileSync(path.join(spool, n), 'utf8'));
+    },
+    async stop() {
+      child.stdin.end();
+      child.kill('SIGTERM');
+      fs.rmSync(dir, {recursive: true, force: true});
+    },
+  };
 }

@@ -64,7 +64,10 @@ async function checkDomain(page, api, domain) {
     assert.equal(c[3], size(vd.capacity));
     const spare = (vd.disk.flags & 0x80000000) !== 0;
     const member = vd.disk.parents.some((p) => p);
-    assert.equal(c[5].startsWith(spare ? 'Spare' : member ? 'Member of ' : 'Free'), true, 'role of disk ' + id + ': ' + c[5]);
+    // Failed, locked, not initialised or erasing: not free for a new array.
+    const unusable = (vd.disk.flags & (0x1 | 0x8 | 0x10000 | 0x80000)) !== 0;
+    const role = spare ? 'Spare' : member ? 'Member of ' : unusable ? 'Unusable' : 'Free';
+    assert.equal(c[5].startsWith(role), true, 'role of disk ' + id + ': ' + c[5]);
   }
 }
 
