@@ -108,7 +108,7 @@ export function openDiskDialog(id, refreshOverview) {
     }
   }
 
-  const smartButton = button('Show SMART attributes', (e) => attempt(smartLine, 'SMART', async () => {
+  const smartButton = button('Show SMART attributes', (e) => attempt(smartLine, 'SMART attributes could not be read', async () => {
     fill(smartBox, await smartPart(domain, id));
   }, e.currentTarget), {icon: 'heartbeat'});
 
