@@ -3,7 +3,7 @@ import {h, fill, field, select, button} from './dom.js';
 import {call} from './rpc.js';
 import {store} from './store.js';
 import {openDialog, confirmAction} from './dialog.js';
-import {messageLine, attempt, showError} from './notice.js';
+import {messageLine, attempt, showError, showDone} from './notice.js';
 import {levelName, sectors, bytes, cachePolicyName, arrayState, has, ARRAY, diskLabel,
         isFreeDisk, DISK, CACHE_POLICIES} from './format.js';
 import {badge, progressBar} from './rows.js';
@@ -134,10 +134,13 @@ export function openArrayDialog(id, refreshOverview) {
   const renameLine = messageLine();
   const nameInput = h('input', {maxlength: '15', autocomplete: 'off'});
   const name = field('New name', nameInput, 'At most 15 characters.');
-  const renameButton = button('Rename', (e) => attempt(renameLine, 'Renaming failed', async () => {
-    await call('SetArrayName', {domain, id, name: nameInput.value});
-    await afterChange();
-  }, e.currentTarget), {icon: 'pencil'});
+  const renameButton = button('Rename', async (e) => {
+    const done = await attempt(renameLine, 'Renaming failed', async () => {
+      await call('SetArrayName', {domain, id, name: nameInput.value});
+      await afterChange();
+    }, e.currentTarget);
+    if (done) showDone(renameLine, 'The array is now called ' + current.array.aname + '.');
+  }, {icon: 'pencil'});
 
   const policyLine = messageLine();
   const policyBox = h('div', {});
@@ -188,10 +191,13 @@ export function openArrayDialog(id, refreshOverview) {
     const level = current.array.sub_raidlevel || current.array.raidlevel;
     const allowed = store.data ? allowedPolicies(store.data.driver, level) : Object.keys(CACHE_POLICIES).map(Number);
     const pol = field('Cache policy', select(allowed.map((p) => [p, cachePolicyName(p)]), current.cache_policy));
-    const apply = button('Apply cache policy', (e) => attempt(policyLine, 'Changing the cache policy failed', async () => {
-      await call('SetCachePolicy', {domain, id, value: Number(pol.input.value)});
-      await afterChange();
-    }, e.currentTarget), {icon: 'check'});
+    const apply = button('Apply cache policy', async (e) => {
+      const done = await attempt(policyLine, 'Changing the cache policy failed', async () => {
+        await call('SetCachePolicy', {domain, id, value: Number(pol.input.value)});
+        await afterChange();
+      }, e.currentTarget);
+      if (done) showDone(policyLine, 'Cache policy: ' + cachePolicyName(current.cache_policy) + '.');
+    }, {icon: 'check'});
     fill(policyBox, pol.row, apply);
     poll();
   });

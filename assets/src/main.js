@@ -93,7 +93,8 @@ async function resumeSession() {
     await call('GetDomainCount');
     enterConsole(rememberedUser() || 'admin');
   } catch (e) {
-    if (byId('login-page').hidden) showLogin('', false);
+    // An unknown session has already sent the page to the login; anything else is said there.
+    if (byId('login-page').hidden) showLogin('The service cannot be reached: ' + e.message, true);
   }
 }
 

@@ -61,3 +61,39 @@ test('a session pushed out of the full session table returns the page to the log
   await until('the overview', () => page.locator('tr[data-array-id]').count());
   assert.deepEqual(page.errors, []);
 });
+
+test('a login by keyboard alone, then a password change that the next login needs', async () => {
+  const page = await f.chromium.newPage();
+  await page.goto(f.service.url);
+  await page.locator('#login-page').waitFor({state: 'visible'});
+  // The page puts the cursor into the password field: type and press Enter.
+  await page.keyboard.type('Sesame-17');
+  await page.keyboard.press('Enter');
+  await page.locator('tr[data-array-id]').first().waitFor();
+
+  await page.getByRole('button', {name: 'Change password'}).click();
+  const dialog = page.getByRole('dialog', {name: 'Change password'});
+  await dialog.getByLabel('Current password').fill('guessed');
+  await dialog.getByLabel('New password', {exact: true}).fill('Open-Sesame-18');
+  await dialog.getByLabel('New password again').fill('Open-Sesame-18');
+  await dialog.getByRole('button', {name: 'Change password'}).click();
+  const message = dialog.locator('.message');
+  await until('the refusal', async () => (await message.textContent()) !== '');
+  assert.equal(await message.textContent(), 'Password not changed: wrong password');
+  await screenshot(page, 'password-refused');
+
+  await dialog.getByLabel('Current password').fill('Sesame-17');
+  await dialog.getByRole('button', {name: 'Change password'}).click();
+  await dialog.getByText('The password has been changed.').waitFor();
+  await dialog.getByRole('button', {name: 'Close'}).click();
+  await page.getByRole('button', {name: 'Log out'}).click();
+
+  const form = page.locator('#login-form');
+  await form.getByLabel('Password').fill('Sesame-17');
+  await form.getByRole('button', {name: 'Log in'}).click();
+  await until('the refusal of the old password',
+              async () => (await page.locator('#login-message').textContent()).startsWith('Login failed'));
+  await login(page, f.service, 'Open-Sesame-18');
+  await page.locator('tr[data-array-id]').first().waitFor();
+  assert.deepEqual(page.errors, []);
+});

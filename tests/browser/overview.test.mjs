@@ -91,7 +91,7 @@ test('the overview lists every controller, array and disk of each domain as the 
   assert.deepEqual(page.errors, []);
 });
 
-test('a narrow window shows the same overview without losing a column', async () => {
+test('a narrow window keeps the page inside its width; wide tables scroll in their own box', async () => {
   const page = await f.chromium.newPage({width: 420, height: 800});
   await login(page, f.service);
   await page.locator('tr[data-array-id]').first().waitFor();
@@ -104,5 +104,31 @@ test('a narrow window shows the same overview without losing a column', async ()
     assert.ok(box.x >= 0 && box.x + box.width <= 420, (await control.textContent()) + ' at ' + JSON.stringify(box));
   }
   await screenshot(page, 'overview-narrow');
+  assert.deepEqual(page.errors, []);
+});
+
+test('the battery test starts and stops, and the preserved cache is cleared after confirmation', async () => {
+  const page = await f.chromium.newPage();
+  const api = await apiSession(f.service.port);
+  await login(page, f.service);
+  await page.getByLabel('Domain').selectOption('1');
+  const card = page.locator('article[data-controller="0"]', {hasText: 'AX 3808'});
+  await card.waitFor();
+  await card.getByRole('button', {name: 'Start discharge test'}).click();
+  await card.getByRole('button', {name: 'Stop discharge test'}).waitFor();
+  assert.ok((await card.locator('.battery .badge').textContent()).startsWith('Discharge test running'));
+  assert.notEqual((await api('GetBBUInfo', {domain: 1, id: 0})).bbu_status & 0x4, 0);
+  await card.getByRole('button', {name: 'Stop discharge test'}).click();
+  await card.getByRole('button', {name: 'Start discharge test'}).waitFor();
+
+  const size = await api('GetPCacheSize', {domain: 1});
+  assert.ok(size > 0);
+  await page.getByRole('button', {name: 'Clear preserved cache'}).click();
+  const confirm = page.getByRole('dialog', {name: 'Clear the preserved cache?'});
+  assert.ok((await confirm.textContent()).includes(size + ' sectors of data that did not reach the disks'));
+  await confirm.getByRole('button', {name: 'Clear preserved cache'}).click();
+  await page.locator('.pcache', {hasText: '0 sectors'}).waitFor();
+  assert.equal(await api('GetPCacheSize', {domain: 1}), 0);
+  await screenshot(page, 'battery-and-cache');
   assert.deepEqual(page.errors, []);
 });
