@@ -9,10 +9,11 @@ import {eventLogPage} from './event-log-view.js';
 import {settingsPage} from './settings-view.js';
 import {firmwarePage} from './firmware-view.js';
 
+// `perDomain`: the page shows one domain, so the domain picker goes with it.
 const pages = [
-  {key: 'overview', title: 'Overview', icon: 'tachometer', page: overviewPage},
+  {key: 'overview', title: 'Overview', icon: 'tachometer', page: overviewPage, perDomain: true},
   {key: 'events', title: 'Event log', icon: 'list-alt', page: eventLogPage},
-  {key: 'settings', title: 'Settings', icon: 'cogs', page: settingsPage},
+  {key: 'settings', title: 'Settings', icon: 'cogs', page: settingsPage, perDomain: true},
   {key: 'firmware', title: 'Firmware', icon: 'microchip', page: firmwarePage},
 ];
 let current = null;
@@ -30,6 +31,7 @@ function showPage(entry) {
     p.tab.setAttribute('aria-current', active ? 'page' : 'false');
     p.section.hidden = !active;
   }
+  byId('domain-picker').hidden = store.domainCount < 2 || !entry.perDomain;
   document.title = entry.title + ' - ' + byId('title').textContent;
   entry.page.show();
 }
@@ -59,8 +61,6 @@ async function startConsole() {
   } catch (e) {
     store.domainCount = 0;
   }
-  const picker = byId('domain-picker');
-  picker.hidden = store.domainCount < 2;
   const options = [];
   for (let d = 0; d < store.domainCount; d++) {
     options.push(h('option', {value: String(d), selected: d === store.domain}, 'Domain ' + d));

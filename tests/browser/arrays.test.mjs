@@ -129,3 +129,26 @@ test('deleting asks first, naming what is lost, and a cancel keeps the array', a
   await screenshot(page, 'delete-done');
   assert.deepEqual(page.errors, []);
 });
+
+test('names from the service are shown as text, never as markup', async () => {
+  const page = await f.chromium.newPage();
+  const api = await apiSession(f.service.port);
+  await login(page, f.service);
+  await page.locator('tr[data-array-id]').first().waitFor();
+  const free = [];
+  for (const id of await api('GetPDList', {domain: 0})) {
+    const vd = await api('GetVDInfo', {domain: 0, id});
+    if (!vd.disk.parents.some((p) => p) && (vd.disk.flags & 0x800b0009) === 0) free.push(id);
+  }
+  const name = '<i>x</i>&lt;';
+  const id = await api('CreateArray', {domain: 0, raidlevel: 1, bs_shift: 7, cache_policy: 1, aname: name,
+                                       members: [free[0]], init_options: 0});
+  const row = page.locator('tr[data-array-id="' + id + '"]');
+  await row.waitFor();
+  assert.equal(await row.locator('th').textContent(), name);
+  assert.equal(await row.locator('i').count(), 0);
+  await screenshot(page, 'markup-as-text');
+  await api('DeleteArray', {domain: 0, id, options: 0});
+  await row.waitFor({state: 'detached'});
+  assert.deepEqual(page.errors, []);
+});

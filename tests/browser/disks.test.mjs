@@ -83,6 +83,7 @@ test('write cache, spare and SMART switches reach the disk, by keyboard alone', 
   const error = dialog.locator('.message.error');
   await error.waitFor();
   assert.equal(await error.textContent(), 'SMART attributes could not be read: SMART feature not enabled');
+  await error.scrollIntoViewIfNeeded();
   await screenshot(page, 'disk-dialog');
   await page.keyboard.press('Escape');
   await dialog.waitFor({state: 'detached'});

@@ -3,6 +3,8 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {fixture, login, screenshot, apiSession, until} from './harness.mjs';
+import fs from 'node:fs';
+import path from 'node:path';
 import {buildImage, patterned} from './fwimage.mjs';
 
 const f = fixture();
@@ -23,10 +25,12 @@ function images() {
   return {good, corrupt, foreign};
 }
 
-async function upload(page, name, bytes) {
+// `file`: the image's bytes, or the path of a file that holds them.
+async function upload(page, name, file) {
   const card = page.locator('#page-firmware');
   await card.getByLabel('Controller').selectOption('0:0');
-  await card.getByLabel('Firmware file').setInputFiles({name, mimeType: 'application/octet-stream', buffer: Buffer.from(bytes)});
+  await card.getByLabel('Firmware file').setInputFiles(typeof file === 'string' ? file
+    : {name, mimeType: 'application/octet-stream', buffer: Buffer.from(file)});
   await card.getByRole('button', {name: 'Upload and update'}).click();
   const confirm = page.getByRole('dialog', {name: 'Update the firmware?'});
   assert.ok((await confirm.textContent()).includes('Arkmoor AX 2410 (domain 0, controller 0) will be replaced by ' + name));
@@ -61,9 +65,26 @@ test('a firmware image is uploaded with its progress shown up to 100 %, bad ones
     message = await upload(page, name, bytes);
     assert.equal(await message.textContent(), 'Firmware update of Arkmoor AX 2410 refused: ' + reason, name);
     assert.ok((await message.getAttribute('class')).includes('error'));
-    if (name === 'ax2410-corrupt.bin') await screenshot(page, 'firmware-corrupt');
+    await screenshot(page, 'firmware-' + name.replace('.bin', ''));
   }
   // The service goes on answering.
   assert.equal(typeof await api('GetEventLogCount'), 'number');
+  assert.deepEqual(page.errors, []);
+});
+
+test('an image larger than the service takes is refused with a sentence that says so', async () => {
+  const page = await f.chromium.newPage();
+  await login(page, f.service);
+  await page.getByRole('link', {name: 'Firmware'}).click();
+  await page.locator('#page-firmware option[value="0:0"]').waitFor({state: 'attached'});
+  const big = path.join(f.service.dir, 'huge-image.bin');
+  const mib = Buffer.alloc(1 << 20, 0x5a);
+  const fd = fs.openSync(big, 'w');
+  for (let i = 0; i < 65; i++) fs.writeSync(fd, mib);
+  fs.closeSync(fd);
+  const message = await upload(page, 'huge-image.bin', big);
+  assert.equal(await message.textContent(),
+               'Firmware update of Arkmoor AX 2410 refused: the file is larger than the service accepts');
+  await screenshot(page, 'firmware-too-large');
   assert.deepEqual(page.errors, []);
 });

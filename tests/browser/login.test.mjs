@@ -59,6 +59,7 @@ test('a session pushed out of the full session table returns the page to the log
   // Logging in again brings the console back.
   await login(page, f.service, 'Sesame-17');
   await until('the overview', () => page.locator('tr[data-array-id]').count());
+  await screenshot(page, 'session-resumed');
   assert.deepEqual(page.errors, []);
 });
 
@@ -95,5 +96,6 @@ test('a login by keyboard alone, then a password change that the next login need
               async () => (await page.locator('#login-message').textContent()).startsWith('Login failed'));
   await login(page, f.service, 'Open-Sesame-18');
   await page.locator('tr[data-array-id]').first().waitFor();
+  await screenshot(page, 'password-changed');
   assert.deepEqual(page.errors, []);
 });

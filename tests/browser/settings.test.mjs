@@ -78,6 +78,7 @@ test('a scheduled task is added, changed and deleted, and the configuration foll
   await confirm.getByRole('button', {name: 'Delete task'}).click();
   await card.getByText('No scheduled tasks.').waitFor();
   assert.deepEqual(storedTasks(), []);
+  await screenshot(page, 'task-deleted');
   assert.deepEqual(page.errors, []);
 });
 
