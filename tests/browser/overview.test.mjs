@@ -132,3 +132,53 @@ test('the battery test starts and stops, and the preserved cache is cleared afte
   await screenshot(page, 'battery-and-cache');
   assert.deepEqual(page.errors, []);
 });
+
+// Controls on screen that a screen reader could not name.
+function unnamedControls(page) {
+  return page.evaluate(() => {
+    const visible = (el) => el.getClientRects().length > 0;
+    const named = (el) => {
+      if (el.getAttribute('aria-label')) return true;
+      if (el.tagName === 'BUTTON' || el.tagName === 'A') return el.textContent.trim() !== '';
+      return el.labels && el.labels.length > 0 && [...el.labels].some((l) => l.textContent.trim() !== '');
+    };
+    return [...document.querySelectorAll('input, select, textarea, button, a[href], progress')]
+      .filter((el) => visible(el) && !named(el))
+      .map((el) => el.outerHTML.slice(0, 120));
+  });
+}
+
+test('every control on every page and dialog carries a name', async () => {
+  const page = await f.chromium.newPage();
+  await login(page, f.service);
+  await page.locator('tr[data-array-id]').first().waitFor();
+  assert.deepEqual(await unnamedControls(page), [], 'overview');
+  for (const [tab, ready] of [['Event log', '#page-events tbody tr'], ['Settings', '#page-settings .grid input'],
+                              ['Firmware', '#page-firmware option']]) {
+    await page.getByRole('link', {name: tab}).click();
+    await page.locator(ready).first().waitFor({state: 'attached'});
+    assert.deepEqual(await unnamedControls(page), [], tab);
+  }
+  await page.getByRole('link', {name: 'Settings'}).click();
+  await page.getByRole('button', {name: 'Add recipient'}).click();
+  await page.getByRole('button', {name: 'Add scheduled task'}).click();
+  await page.getByRole('dialog', {name: 'Add scheduled task'}).waitFor();
+  for (const repeat of ['1', '2', '3', '4']) {
+    await page.getByLabel('Repeat').selectOption(repeat);
+    assert.deepEqual(await unnamedControls(page), [], 'task dialog, repeat ' + repeat);
+  }
+  await page.keyboard.press('Escape');
+
+  await page.getByRole('link', {name: 'Overview'}).click();
+  for (const [open, name] of [[/^Manage array /, /^Array /], [/^Manage disk /, /^Disk /], ['Create array', 'Create array']]) {
+    await page.getByRole('button', {name: open}).first().click();
+    const dialog = page.getByRole('dialog', {name});
+    await dialog.locator('button').first().waitFor();
+    await dialog.locator('dl.facts, fieldset').first().waitFor();
+    assert.deepEqual(await unnamedControls(page), [], String(name));
+    await page.keyboard.press('Escape');
+    await dialog.waitFor({state: 'detached'});
+  }
+  await screenshot(page, 'controls-named');
+  assert.deepEqual(page.errors, []);
+});
