@@ -4,7 +4,7 @@ import {call} from './rpc.js';
 import {store} from './store.js';
 import {openDialog, confirmAction} from './dialog.js';
 import {messageLine, attempt, showError, showDone} from './notice.js';
-import {levelName, sectors, bytes, cachePolicyName, arrayState, has, ARRAY, diskLabel,
+import {levelName, sectors, cachePolicyName, arrayState, has, ARRAY, diskLabel,
         isFreeDisk, DISK, CACHE_POLICIES} from './format.js';
 import {badge, progressBar} from './rows.js';
 import {memberDiskIds} from './devices.js';
@@ -75,7 +75,7 @@ export function openArrayDialog(id, refreshOverview) {
       h('dt', {}, 'State'), h('dd', {}, badge(state),
         state.percent !== null ? progressBar(state.task + ' ' + a.aname, state.percent) : null),
       h('dt', {}, 'Cache policy'), h('dd', {}, cachePolicyName(vd.cache_policy)),
-      h('dt', {}, 'Block size'), h('dd', {}, bytes(512 * 2 ** a.bs_shift)),
+      h('dt', {}, 'Block size'), h('dd', {}, (512 * 2 ** a.bs_shift) / 1024 + ' KiB'),
       h('dt', {}, 'Sector size'), h('dd', {}, String(512 * 2 ** a.ss_shift) + ' bytes'),
       h('dt', {}, 'Host target'), h('dd', {}, vd.target_id === 255 ? 'not exposed' : String(vd.target_id)),
       h('dt', {}, 'Members'), h('dd', {}, h('ul', {class: 'plain'}, memberDiskIds(vd).map((m) => {

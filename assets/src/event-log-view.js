@@ -2,7 +2,7 @@
 import {h, fill, button} from './dom.js';
 import {call} from './rpc.js';
 import {confirmAction} from './dialog.js';
-import {messageLine, attempt, clearMessage} from './notice.js';
+import {messageLine, attempt, clearMessage, showDone} from './notice.js';
 import {table} from './rows.js';
 import {dateTime} from './format.js';
 import {eventText, SEVERITY} from './event-texts.js';
@@ -29,9 +29,8 @@ async function loadPage() {
   const events = await call('GetEventLog', {start: view.page * PAGE, length: PAGE});
   fill(view.table.tbody, events.length ? events.map(eventRow)
     : h('tr', {}, h('td', {colspan: '6', class: 'muted'}, 'The event log is empty.')));
-  const first = count === 0 ? 0 : view.page * PAGE + 1;
-  view.position.textContent = 'Events ' + first + '-' + (view.page * PAGE + events.length) + ' of ' + count +
-    ' (page ' + (view.page + 1) + ' of ' + pages + ')';
+  view.position.textContent = count === 0 ? 'No events' : 'Events ' + (view.page * PAGE + 1) + '-' +
+    (view.page * PAGE + events.length) + ' of ' + count + ' (page ' + (view.page + 1) + ' of ' + pages + ')';
   view.newer.disabled = view.page === 0;
   view.older.disabled = view.page + 1 >= pages;
 }
@@ -60,11 +59,12 @@ export const eventLogPage = {
         'All ' + view.count + ' events will be deleted from the event log.',
         'Download the event log first to keep a copy.'], 'Clear event log');
       if (!ok) return;
-      await attempt(view.line, 'Clearing the event log failed', async () => {
+      const done = await attempt(view.line, 'Clearing the event log failed', async () => {
         await call('ClearEventLog');
         view.page = 0;
         await loadPage();
       }, control);
+      if (done) showDone(view.line, 'The event log was cleared.');
     }, {icon: 'trash', class: 'danger'});
     const download = h('a', {href: '/eventlog', download: 'eventlog.db', class: 'button'},
                        h('span', {class: 'fa fa-download', 'aria-hidden': 'true'}), ' Download event log');

@@ -104,6 +104,18 @@ test('a narrow window keeps the page inside its width; wide tables scroll in the
     assert.ok(box.x >= 0 && box.x + box.width <= 420, (await control.textContent()) + ' at ' + JSON.stringify(box));
   }
   await screenshot(page, 'overview-narrow');
+  await page.getByRole('button', {name: /^Manage array /}).first().click();
+  const dialog = page.getByRole('dialog', {name: /^Array /});
+  await dialog.locator('dl.facts').waitFor();
+  const box = await dialog.boundingBox();
+  assert.ok(box.x >= 0 && box.x + box.width <= 420, 'the dialog fits: ' + JSON.stringify(box));
+  await screenshot(page, 'array-dialog-narrow');
+  await page.keyboard.press('Escape');
+  await page.getByRole('link', {name: 'Settings'}).click();
+  await page.locator('#page-settings .grid input').first().waitFor();
+  const settingsWidth = await page.evaluate(() => document.documentElement.scrollWidth);
+  assert.ok(settingsWidth <= 420, 'settings width ' + settingsWidth);
+  await screenshot(page, 'settings-narrow');
   assert.deepEqual(page.errors, []);
 });
 
