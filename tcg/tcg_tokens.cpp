@@ -1,5 +1,7 @@
 #include "tcg_tokens.h"
 
+#include <cstring>
+
 #include "tcg_log.h"
 
 const uint8_t OPALUID[OPAL_UID_COUNT][8] = {
@@ -84,6 +86,15 @@ const char* tcgControlTokenName(uint8_t token) {
 
 namespace {
 
+// Grows `out` first and copies into it: inserting a range straight after a push_back trips a
+// false array-bounds warning in some compilers.
+void appendBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t length) {
+    if (length == 0) return;
+    const size_t at = out.size();
+    out.resize(at + length);
+    std::memcpy(out.data() + at, data, length);
+}
+
 void appendBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(value >> (8 * i)));
 }
@@ -121,13 +132,13 @@ bool tcgEncodeBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t lengt
         out.push_back(uint8_t(0xD0 | (length >> 8)));
         out.push_back(uint8_t(length & 0xFF));
     }
-    out.insert(out.end(), data, data + length);
+    appendBytes(out, data, length);
     return true;
 }
 
 void tcgEncodeUid(std::vector<uint8_t>& out, const uint8_t uid[8]) {
     out.push_back(BYTESTRING8);
-    out.insert(out.end(), uid, uid + 8);
+    appendBytes(out, uid, 8);
 }
 
 std::vector<uint8_t> tcgUidToken(OPAL_UID uid) {
