@@ -29,7 +29,7 @@ inline uint32_t be32(const uint8_t* p) {
 // A 1024-byte IF-RECV buffer holding `payload` with consistent lengths.
 inline Bytes replyFrame(const Bytes& payload, uint32_t outstanding = 0, uint32_t minTransfer = 0) {
     Bytes b(1024, 0);
-    std::memcpy(b.data() + 56, payload.data(), payload.size());
+    if (!payload.empty()) std::memcpy(b.data() + 56, payload.data(), payload.size());
     const uint32_t padded = uint32_t(56 + (payload.size() + 3) / 4 * 4);
     put32(b, 8, outstanding);
     put32(b, 12, minTransfer);
@@ -102,7 +102,7 @@ public:
         if (replies->empty()) return 1;
         Reply r = replies->front();
         if (replies->size() > 1 || !repeatLast) replies->pop_front();
-        if (r.rc == 0)
+        if (r.rc == 0 && !r.data.empty())
             std::memcpy(buffer, r.data.data(), std::min<size_t>(r.data.size(), bufferlen));
         return r.rc;
     }
