@@ -317,13 +317,29 @@ void ReadArray(const json& j, const std::string& where, State& s, std::string& e
     }
     uint32_t subdisks = 0;
     f.Int("subdisks", subdisks);
+    uint32_t transformOf = 0;
+    f.Int("transform_of", transformOf);
+    f.Int("transform_percent", a.transformPercent);
     if (!f.Finish()) return;
+    Array* source = nullptr;
+    if (transformOf) {
+        auto it = s.arrays.find(transformOf);
+        if (it == s.arrays.end() || !it->second.listed || it->second.subRaidlevel ||
+            !model::IsEmptySlot(it->second.parent) || !model::IsEmptySlot(it->second.transformTgt))
+            return f.Fail("transform_of", "no plain array " + std::to_string(transformOf) +
+                                              " listed before it and free to transform");
+        if (sub) return f.Fail("transform_of", "a transform target is a plain array");
+        source = &it->second;
+    }
     if (a.id == 0) a.id = model::NewId(s);
     if (a.id == kNoId || s.arrays.count(a.id) || s.disks.count(a.id)) {
         return f.Fail("id", "0xFFFFFFFF or already in use");
     }
     a.signature = signature ? signature : model::Signature(a.id);
-    a.targetId = target >= 0 && target < 256 ? uint8_t(target) : model::NextTargetId(s);
+    // A transform target is not shown to the host until the transform ends.
+    a.targetId = target >= 0 && target < 256 ? uint8_t(target)
+                 : source                    ? uint8_t(255)
+                                             : model::NextTargetId(s);
     a.flags = extraFlags;
     a.rebuiltPercent = percent;
     a.outdatedMask = outdated;
@@ -331,6 +347,16 @@ void ReadArray(const json& j, const std::string& where, State& s, std::string& e
         if (members.size() > ARK_MAX_MEMBERS) return f.Fail("members", "more than 64 members");
         a.members = members;
         if (!PlaceArray(s, a, perDisk, f)) return;
+        if (source) {
+            // As a create with a source array leaves them: the target waits, unlisted.
+            a.listed = false;
+            a.transformSrc = source->id;
+            a.transformTgt = a.id;
+            source->transformSrc = source->id;
+            source->transformTgt = a.id;
+            if (!(source->flags & ARK_ARRAY_TRANSFORMING))
+                source->flags |= ARK_ARRAY_NEED_TRANSFORM;
+        }
         s.arrays[a.id] = a;
         return;
     }

@@ -87,6 +87,16 @@ TEST(Scenario, BadInputNamesTheField) {
          "domains[0].controllers[0].flash_size: above 67108864 bytes"},
         {R"({"domains": [{"controllers": [{"battery": {"temperature": 40000}}]}]})",
          "domains[0].controllers[0].battery.temperature: expected an integer from -32768 to 32767"},
+        {R"({"domains": [{"disks": [{"capacity": 100}],
+             "arrays": [{"level": "JBOD", "members": [256], "transform_of": 300}]}]})",
+         "domains[0].arrays[0].transform_of: no plain array 300 listed before it and free to "
+         "transform"},
+        {R"({"domains": [{"disks": [{"capacity": 100}, {"capacity": 100}, {"capacity": 100},
+                                    {"capacity": 100}, {"capacity": 100}],
+             "arrays": [{"id": 300, "level": "JBOD", "members": [256], "per_disk": 10},
+                        {"level": "RAID10", "members": [257, 258, 259, 260], "subdisks": 2,
+                         "transform_of": 300}]}]})",
+         "domains[0].arrays[1].transform_of: a transform target is a plain array"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -110,6 +120,33 @@ TEST(Scenario, SmallFixturesTakeDefaults) {
     EXPECT_EQ(st.config, DefaultConfig());
     ASSERT_EQ(s.domains[0].ports.size(), 1u);
     EXPECT_TRUE(s.domains[0].ports[0].miniport);
+}
+
+TEST(Scenario, ATransformTargetWaitsUnlisted) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(R"({"domains": [{"disks": [{"capacity": 100}, {"capacity": 100}],
+        "arrays": [{"id": 300, "level": "RAID0", "members": [256], "per_disk": 40,
+                    "flags": 1024, "transform_percent": 2550},
+                   {"id": 301, "level": "RAID0", "members": [256, 257], "per_disk": 40,
+                    "transform_of": 300},
+                   {"id": 302, "level": "JBOD", "members": [257], "per_disk": 10},
+                   {"id": 303, "level": "JBOD", "members": [257], "per_disk": 10,
+                    "transform_of": 302}]}]})",
+                              s, error))
+        << error;
+    const State& st = s.domains.at(0).state;
+    const Array& running = st.arrays.at(300);
+    EXPECT_EQ(running.flags, ARK_ARRAY_TRANSFORMING);  // already running: no "need transform"
+    EXPECT_EQ(running.transformTgt, 301u);
+    EXPECT_EQ(running.transformPercent, 2550u);
+    const Array& target = st.arrays.at(301);
+    EXPECT_FALSE(target.listed);
+    EXPECT_EQ(target.transformSrc, 300u);
+    EXPECT_EQ(target.transformTgt, 301u);
+    EXPECT_EQ(target.targetId, 255);
+    EXPECT_EQ(st.arrays.at(302).flags, ARK_ARRAY_NEED_TRANSFORM);
+    EXPECT_EQ(st.arrays.at(302).transformTgt, 303u);
 }
 
 TEST(Scenario, DefaultHasTheDescribedMachine) {
