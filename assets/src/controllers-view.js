@@ -58,8 +58,9 @@ function controllerCard(domain, ctrl, refresh) {
     batteryPart(domain, ctrl, refresh));
 }
 
-function cachePart(domain, pcache, refresh) {
-  if (pcache === null || pcache === undefined) return null;
+// Shown for controllers with cache memory, or wherever preserved data is waiting.
+function cachePart(domain, pcache, hwraid, refresh) {
+  if (pcache === null || pcache === undefined || (!hwraid && pcache === 0)) return null;
   const line = messageLine();
   return h('div', {class: 'pcache'},
     h('h4', {}, h('span', {class: 'fa fa-database', 'aria-hidden': 'true'}), ' Preserved cache'),
@@ -80,5 +81,5 @@ function cachePart(domain, pcache, refresh) {
 export function renderControllers(data, refresh) {
   return h('div', {class: 'controllers'},
     data.controllers.map((c) => controllerCard(data.domain, c, refresh)),
-    cachePart(data.domain, data.pcache, refresh));
+    cachePart(data.domain, data.pcache, data.driver.hwraid, refresh));
 }

@@ -121,6 +121,12 @@ export function openCreateDialog(data, source, onDone) {
   form.addEventListener('submit', async (event) => {
     event.preventDefault();
     const p = params();
+    const gb = capacity.input.value.trim();
+    if (gb !== '' && !(Number(gb) > 0)) {
+      showError(line, 'Not created', new Error('the capacity must be a positive number of GB, or empty for the largest'));
+      capacity.input.focus();
+      return;
+    }
     if (p.members.length === 0) {
       showError(line, 'Not created', new Error('choose the member disks first'));
       return;

@@ -3,7 +3,7 @@ import {h, fill, button} from './dom.js';
 import {call} from './rpc.js';
 import {store} from './store.js';
 import {openDialog, confirmAction} from './dialog.js';
-import {messageLine, attempt, showError} from './notice.js';
+import {messageLine, attempt, showError, showDone} from './notice.js';
 import {sectors, diskLocation, diskState, diskRole, diskParents, has, DISK, isFreeDisk} from './format.js';
 import {badge} from './rows.js';
 import {smartPart} from './smart-table.js';
@@ -35,10 +35,14 @@ export function openDiskDialog(id, refreshOverview) {
     await load();
   }
 
-  const act = (what, work) => (control) => attempt(line, what, async () => {
-    await work();
-    await afterChange();
-  }, control);
+  // `done`, when given, is said once the work has succeeded.
+  const act = (what, work, done) => async (control) => {
+    const ok = await attempt(line, what, async () => {
+      await work();
+      await afterChange();
+    }, control);
+    if (ok && done) showDone(line, done);
+  };
 
   function draw(vd) {
     const disk = vd.disk;
@@ -70,8 +74,10 @@ export function openDiskDialog(id, refreshOverview) {
         switchRow('SMART', has(f, DISK.SMART_ON), true, setSwitch('SetDiskSmart', 'Changing SMART failed'))))));
 
     const buttons = [
-      button('Locate on', (e) => act('Locate failed', () => call('IdentifyDisk', {domain, id, value: 1}))(e.currentTarget), {icon: 'lightbulb-o'}),
-      button('Locate off', (e) => act('Locate failed', () => call('IdentifyDisk', {domain, id, value: 0}))(e.currentTarget), {icon: 'power-off'}),
+      button('Locate on', (e) => act('Locate failed', () => call('IdentifyDisk', {domain, id, value: 1}),
+        'The locate light of disk ' + diskLocation(disk) + ' is on.')(e.currentTarget), {icon: 'lightbulb-o'}),
+      button('Locate off', (e) => act('Locate failed', () => call('IdentifyDisk', {domain, id, value: 0}),
+        'The locate light of disk ' + diskLocation(disk) + ' is off.')(e.currentTarget), {icon: 'power-off'}),
     ];
     if (has(f, DISK.SPARE)) {
       buttons.push(button('Unassign spare', (e) => act('Unassigning the spare failed',

@@ -51,7 +51,7 @@ export function refreshOverview() {
 
 function draw(data) {
   view.heading.textContent = 'Domain ' + data.domain + ' (driver ' + data.driver.driver_name + ')';
-  const sig = JSON.stringify([data.controllers, data.pcache]);
+  const sig = JSON.stringify([data.controllers, data.pcache, data.driver.hwraid]);
   if (sig !== view.controllersSig) {
     view.controllersSig = sig;
     fill(view.controllers, renderControllers(data, refreshOverview));

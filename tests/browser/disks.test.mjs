@@ -77,6 +77,9 @@ test('write cache, spare and SMART switches reach the disk, by keyboard alone', 
   await dialog.getByRole('button', {name: 'Unassign spare'}).click();
   await dialog.getByRole('button', {name: 'Assign as spare'}).waitFor();
 
+  await dialog.getByRole('button', {name: 'Locate on'}).click();
+  await dialog.getByText(/^The locate light of disk .* is on\.$/).waitFor();
+
   await dialog.getByRole('button', {name: 'Turn off SMART'}).click();
   await dialog.getByRole('button', {name: 'Turn on SMART'}).waitFor();
   await dialog.getByRole('button', {name: 'Show SMART attributes'}).click();
