@@ -44,6 +44,8 @@ export function refreshOverview() {
       showError(view.refreshLine, 'The overview could not be refreshed', e);
     } finally {
       view.loading = null;
+      // The domain changed while this load ran: load the one now shown.
+      if (domain !== store.domain && view.running) refreshOverview();
     }
   })();
   return view.loading;
