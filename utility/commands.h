@@ -20,5 +20,15 @@ int batteryCommand(int argc, char** argv);
 // The array form of initialize: start ('r') or stop ('s') the initialisation of an array.
 int initializeArrayCommand(const char* reference, int action);
 
+// Array commands.
+int createCommand(int argc, char** argv);
+int deleteCommand(const char* target);
+int rebuildCommand(int argc, char** argv, const char* target);
+int verifyCommand(int argc, char** argv, const char* target);
+int transformCommand(int argc, char** argv, const char* target);
+int arrayPolicyCommand(int argc, char** argv, const char* target);
+int renameCommand(int argc, char** argv, const char* target);
+int unplugCommand(const char* target);
+
 // The program's version text.
 extern const char* const kUtilVersion;

@@ -63,3 +63,52 @@ void printDiskTargetError(DiskTarget result, const char* text) {
             break;
     }
 }
+
+uint32_t parseTopArrayId(const char* text) {
+    if (text == nullptr || std::strchr(text, '-') != nullptr) return 0;
+    return parseExactArrayId(text);
+}
+
+bool collectDisks(const char* text, uint32_t* ids, int max, int& count) {
+    count = 0;
+    if (text == nullptr || std::strlen(text) > size_t{kDiskListMaxChars}) {
+        std::printf("disk list too long (at most %d characters)\n", kDiskListMaxChars);
+        return false;
+    }
+    char buffer[kDiskListMaxChars + 1];
+    std::snprintf(buffer, sizeof buffer, "%s", text);
+    const int known = g_pdCount < kDeviceListMax ? g_pdCount : kDeviceListMax;
+    for (char* rest = buffer; rest != nullptr;) {
+        char* piece = rest;
+        char* comma = std::strchr(rest, ',');
+        rest = comma ? comma + 1 : nullptr;
+        if (comma) *comma = '\0';
+        if (*piece == '\0') continue;
+        int matched = 0;
+        for (int i = 0; i < known; ++i) {
+            const char* name = deviceLocationName(g_pdList[i]);
+            if (name == nullptr || !locationMatches(piece, name)) continue;
+            ++matched;
+            for (int k = 0; k < count; ++k) {
+                if (ids[k] == g_pdList[i]) {
+                    std::printf("disk %s is listed twice\n", name);
+                    return false;
+                }
+            }
+            if (count == max) {
+                std::printf("too many disks (at most %d)\n", max);
+                return false;
+            }
+            ids[count++] = g_pdList[i];
+        }
+        if (matched == 0) {
+            std::printf("no disk at %s\n", piece);
+            return false;
+        }
+    }
+    if (count == 0) {
+        std::printf("no disk given\n");
+        return false;
+    }
+    return true;
+}

@@ -17,3 +17,11 @@ DiskTarget findExactDisk(const char* text, uint32_t& id);
 
 // Prints the reason a disk target was refused (nothing for Found).
 void printDiskTargetError(DiskTarget result, const char* text);
+
+// An array reference to a top-level array: digits only, "N". 0 when the text has any other
+// form or names no array.
+uint32_t parseTopArrayId(const char* text);
+
+// Every disk a comma-separated list names, each piece matching at least one disk and no disk
+// named twice, at most `max` disks. False with the reason printed.
+bool collectDisks(const char* text, uint32_t* ids, int max, int& count);

@@ -69,8 +69,25 @@ int dispatch(int option, int argc, char** argv) {
     switch (option) {
         case 'Q':
             return queryCommand(argc, argv);
+        case 'C':
+        case 'G':
+            return createCommand(argc, argv);
+        case 'D':
+            return deleteCommand(g_optArg);
         case 'I':
             return initializeCommand(argc, argv, g_optArg);
+        case 'R':
+            return rebuildCommand(argc, argv, g_optArg);
+        case 'T':
+            return transformCommand(argc, argv, g_optArg);
+        case 'V':
+            return verifyCommand(argc, argv, g_optArg);
+        case 'A':
+            return arrayPolicyCommand(argc, argv, g_optArg);
+        case 'U':
+            return unplugCommand(g_optArg);
+        case 'N':
+            return renameCommand(argc, argv, g_optArg);
         case 'P':
             return rescanCommand();
         case 'E':

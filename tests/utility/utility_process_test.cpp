@@ -193,7 +193,7 @@ TEST(UtilityProcess, SmallAnswers) {
         {{"--config", "SpinupDelay"}, "SpinupDelay=3\n", 0},
         {{"--config", "SpinupDelay=x"}, "invalid value\n", 1},
         {{"-P"}, "", 0},
-        {{"-C"}, "", 1},
+        {{"-C"}, "give the array type (-l) and its disks (-d)\n", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(describe(c.args));
