@@ -23,6 +23,8 @@ function showMessage(text, isError) {
 
 export function showLogin(text, isError) {
   if (consoleStopper) consoleStopper();
+  // Nothing of the ended session stays on screen.
+  for (const open of document.querySelectorAll('dialog[open]')) open.close();
   store.user = null;
   byId('console').hidden = true;
   byId('user-bar').hidden = true;

@@ -47,10 +47,14 @@ test('a session pushed out of the full session table returns the page to the log
   const page = await f.chromium.newPage();
   await login(page, f.service, 'Sesame-17');
   await page.locator('tr[data-array-id]').first().waitFor();
+  // An array's dialog is open when the session ends; it reads the array every few seconds.
+  await page.getByRole('button', {name: /^Manage array /}).first().click();
+  await page.getByRole('dialog', {name: /^Array /}).locator('dl.facts').waitFor();
   // The service keeps ten sessions; ten newer logins evict the page's one.
   for (let i = 0; i < 10; i++) await apiSession(f.service.port, 'Sesame-17');
-  // The overview's next refresh finds the session gone.
+  // The next refresh finds the session gone.
   await page.locator('#login-page').waitFor({state: 'visible', timeout: 20000});
+  assert.equal(await page.locator('dialog[open]').count(), 0, 'no dialog of the ended session is left');
   assert.equal(await page.locator('#login-message').textContent(),
                'Your session has expired. Please log in again.');
   assert.equal(await page.locator('#console').isVisible(), false);
