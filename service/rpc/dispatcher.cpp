@@ -181,6 +181,10 @@ int dispatchRequest(struct soap* engine) {
     }
 
     if (isUploadPath(engine->path)) return serveUpload(engine, reply);
+    // The engine would make room for the announced length before reading any of it.
+    if (engine->recv_maxlength != 0 && engine->length > engine->recv_maxlength) {
+        return refuseUnread(engine, soap_send_empty_response(engine, kPayloadTooLarge));
+    }
 
     size_t length = 0;
     const char* body = soap_http_get_body(engine, &length);

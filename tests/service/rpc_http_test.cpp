@@ -23,6 +23,27 @@ TEST(RpcHttp, UnparsableBodiesGetAParseError) {
     EXPECT_TRUE(service.stop());
 }
 
+// The length a client announces is not taken on trust before login: a body announced over the
+// bound is refused unread, however large the number, and the service goes on serving.
+TEST(RpcHttp, BodyAnnouncedOverTheBoundIsRefusedUnread) {
+    ConsoleService service;
+    ASSERT_TRUE(service.ready) << service.log();
+    for (const char* length : {"67108865", "2000000000000000034", "18446744073709551615"}) {
+        SCOPED_TRACE(length);
+        HttpReply reply = httpRaw(service.port, std::string("POST / HTTP/1.1\r\nHost: x\r\n"
+                                                            "Content-Type: application/json\r\n"
+                                                            "Content-Length: ") +
+                                                    length + "\r\n\r\n{\"method\":");
+        EXPECT_EQ(reply.status, 413);
+        EXPECT_EQ(reply.body, "");
+    }
+    HttpReply info =
+        httpPost(service.port, "/", R"({"jsonrpc":"2.0","id":4,"method":"GetServerInfo"})");
+    EXPECT_EQ(info.status, 200);
+    EXPECT_NE(info.body.find("\"version\""), std::string::npos) << info.body;
+    EXPECT_TRUE(service.stop());
+}
+
 TEST(RpcHttp, LoginSetsHttpOnlySessionCookiesAndLogoutEndsTheSession) {
     ConsoleService service;
     ASSERT_TRUE(service.ready) << service.log();
