@@ -26,8 +26,6 @@ const CONTROLLER = {
   23: 'Disk "%s" SMART checking OK.',
   24: 'Failed to repair bad sector on disk "%s".',
   25: 'Successfully repaired bad sector on disk "%s".',
-  26: 'Array "%s" was created.',
-  27: 'Array "%s" was deleted.',
 };
 
 const SERVICE = {

@@ -27,6 +27,11 @@ test('a degraded mirror is rebuilt onto the spare and becomes normal again', asy
   const spareId = await spareRow.getAttribute('data-disk-id');
   await pick.selectOption(spareId);
   await dialog.getByRole('button', {name: 'Rebuild onto this disk'}).click();
+  // Stopped, the rebuild waits to be started again, from the start.
+  await dialog.getByRole('button', {name: 'Stop rebuild'}).click();
+  await dialog.getByRole('button', {name: 'Start rebuild'}).waitFor();
+  await until('the mirror to wait for its rebuild', async () => (await row.locator('.badge').textContent()) === 'Needs rebuild');
+  await dialog.getByRole('button', {name: 'Start rebuild'}).click();
   await dialog.getByRole('button', {name: 'Stop rebuild'}).waitFor();
   await dialog.getByRole('button', {name: 'Close'}).click();
 
