@@ -30,5 +30,8 @@ int arrayPolicyCommand(int argc, char** argv, const char* target);
 int renameCommand(int argc, char** argv, const char* target);
 int unplugCommand(const char* target);
 
+// Physical-disk commands.
+int pdCommand(int argc, char** argv, const char* location);
+
 // The program's version text.
 extern const char* const kUtilVersion;

@@ -94,6 +94,8 @@ int dispatch(int option, int argc, char** argv) {
             return eventsCommand();
         case 'B':
             return batteryCommand(argc, argv);
+        case kPdCommandOption:
+            return pdCommand(argc, argv, g_optArg);
         case kConfigOption:
             return configCommand(g_optArg);
         case kPCacheOption:
