@@ -33,5 +33,8 @@ int unplugCommand(const char* target);
 // Physical-disk commands.
 int pdCommand(int argc, char** argv, const char* location);
 
+// Firmware flash.
+int flashCommand(int argc, char** argv, const char* path);
+
 // The program's version text.
 extern const char* const kUtilVersion;

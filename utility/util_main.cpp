@@ -94,6 +94,8 @@ int dispatch(int option, int argc, char** argv) {
             return eventsCommand();
         case 'B':
             return batteryCommand(argc, argv);
+        case kFlashOption:
+            return flashCommand(argc, argv, g_optArg);
         case kPdCommandOption:
             return pdCommand(argc, argv, g_optArg);
         case kConfigOption:
