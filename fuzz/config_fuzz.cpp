@@ -26,8 +26,11 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char dir[] = "/tmp/fuzz_config.XXXXXX";
-    if (mkdtemp(dir) == nullptr) return 1;
+    // In memory where there is such a folder: every write is synced.
+    char shm[] = "/dev/shm/fuzz_config.XXXXXX", tmp[] = "/tmp/fuzz_config.XXXXXX";
+    char* dir = mkdtemp(shm);
+    if (dir == nullptr) dir = mkdtemp(tmp);
+    if (dir == nullptr) return 1;
     g_dir = dir;
     return 0;
 }
