@@ -277,11 +277,11 @@ void TcgDev::discovery0() {
         TCGLOG(TCG_DBG3) << "Dumping D0Response";
         tcgHexDump(discoveryBuffer, end < kDiscoveryHeader ? kDiscoveryHeader : end);
     }
-    // The slot right after the header is always looked at, even in a response that ends there.
+    // The slot right after the header is always looked at, even in a response that ends there
+    // (it is read as zeros then).
     uint32_t at = kDiscoveryHeader;
     do {
-        const uint32_t limit = end > at ? end : kSize;
-        const Descriptor d(discoveryBuffer + at, (limit < kSize ? limit : kSize) - at);
+        const Descriptor d(discoveryBuffer + at, (end > at ? end : kSize) - at);
         decode(d, diskInfo);
         at += d.step();
     } while (at < end && at + 4 <= kSize);

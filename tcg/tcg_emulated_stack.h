@@ -31,12 +31,33 @@ public:
         if (!probe.isPresent() || !probe.isAnySSC()) return nullptr;
         std::unique_ptr<TcgDev> dev = tcgNewDeviceFor(probe.diskInfo);
         if (!dev) return nullptr;
-        dev->openDevice(name);
-        if (auto* enterprise = dynamic_cast<TcgDevEnterprise*>(dev.get())) enterprise->properties();
+        openDevice(*dev, name);
         return dev;
     }
 
+    // A device of dialect Dev at `location` that polls without sleeping, opened as the tool
+    // opens its dialect.
+    template <typename Dev>
+    std::unique_ptr<Dev> openAs(const std::string& location) {
+        auto dev = std::make_unique<NoSleep<Dev>>();
+        names_.push_back(std::make_unique<std::string>(location));
+        openDevice(*dev, names_.back()->c_str());
+        return dev;
+    }
+
+    template <typename Dev>
+    class NoSleep : public Dev {
+    public:
+        void sleepMs(uint32_t) override { ++polls; }
+        int polls = 0;
+    };
+
 private:
+    static void openDevice(TcgDev& dev, const char* name) {
+        dev.openDevice(name);
+        if (auto* enterprise = dynamic_cast<TcgDevEnterprise*>(&dev)) enterprise->properties();
+    }
+
     // Devices keep the name they were opened with.
     std::vector<std::unique_ptr<std::string>> names_;
 };
