@@ -23,7 +23,8 @@ if [ "$arch" = "$(dpkg --print-architecture)" ] && [ "$(id -u)" -eq 0 ]; then
     # A real install into an empty root with its own package database.
     mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
     touch "$root/var/lib/dpkg/status"
-    dpkg --root="$root" --force-depends --force-script-chrootless -i "$deb" >"$work/dpkg.log" 2>&1 ||
+    dpkg --root="$root" --log="$work/dpkg-actions.log" --force-depends --force-script-chrootless \
+        -i "$deb" >"$work/dpkg.log" 2>&1 ||
         { cat "$work/dpkg.log" >&2; fail "dpkg could not install the package"; }
     dpkg --root="$root" -L hxraidsvc >/dev/null || fail "dpkg does not list the installed package"
 else
