@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,6 +18,11 @@
 namespace {
 
 std::string g_dir;
+
+void RemoveDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -32,6 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (dir == nullptr) dir = mkdtemp(tmp);
     if (dir == nullptr) return 1;
     g_dir = dir;
+    std::atexit(RemoveDir);
     return 0;
 }
 

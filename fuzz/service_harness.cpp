@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "brs_server.h"
@@ -18,6 +19,12 @@ namespace {
 
 bool g_started = false;
 std::string g_sid;
+std::string g_dir;  // the service's configuration, event log and log, removed at exit
+
+void RemoveDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
+}
 
 // The bytes of the current connection.
 const char* g_in = nullptr;
@@ -53,6 +60,8 @@ void Start() {
     char* dir = mkdtemp(shm);
     if (dir == nullptr) dir = mkdtemp(tmp);
     if (dir == nullptr) Die("no temporary folder");
+    g_dir = dir;
+    std::atexit(RemoveDir);
     const std::string log = std::string(dir) + "/hxraidsvc.log";
     emuInstallSgFromEnvironment();
     std::vector<std::string> args = {"hxraidsvc", "-config", dir, "-log", log};
