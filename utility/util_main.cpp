@@ -5,6 +5,7 @@
 #include "help.h"
 #include "option_parser.h"
 #include "selection.h"
+#include "tcg_tool.h"
 
 const char* const kUtilVersion = "2.0.265";
 
@@ -104,6 +105,9 @@ int dispatch(int option, int argc, char** argv) {
             return pcacheCommand(argc, argv);
         case kHwMonOption:
             return hwmonCommand();
+        case kTcgToolOption:
+            // The tool sees its own option as argument 0 and everything after it.
+            return tcgToolMain(argc - g_optIndex + 1, argv + g_optIndex - 1);
         default:
             return 1;  // no command behind this option
     }
