@@ -133,7 +133,7 @@ TEST(UtilityProcess, EntryHelpVersionAndStartUp) {
         {{"-Q", "-p", "1"}, query, 1},
         {{"-3", "-Q", "-a"}, "Initialization failed.\n", 1},  // the scenario has two domains
         {{"-2", "--events"}, "Initialization failed.\n", 1},
-        {{"--tcgtool"}, "", 1},
+        {{"--tcgtool", "--query", "9/9"}, "ERR : Invalid or unsupported disk 9/9\n", 136},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(describe(c.args));
