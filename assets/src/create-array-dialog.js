@@ -56,7 +56,9 @@ export function openCreateDialog(data, source, onDone) {
 
   function params() {
     const c = choice();
-    const picked = boxes.filter((b) => b.box.checked).map((b) => Number(b.box.value));
+    const checked = boxes.filter((b) => b.box.checked).map((b) => Number(b.box.value));
+    // A transform keeps the source's members in their slots; added disks follow.
+    const picked = [...sourceMembers, ...checked.filter((id) => !sourceMembers.includes(id))];
     const gb = capacity.input.value.trim();
     return {
       domain, source_id: source ? source.id : 0, ss_shift: source ? source.array.ss_shift : 0,
