@@ -18,29 +18,44 @@ export class SessionExpired extends Error {
 let nextId = 1;
 let expiredHandler = () => {};
 
+// A call that gets no answer in this time is reported instead of waiting for ever; a test mail
+// may wait for a slow mail server.
+const ANSWER_MS = 60000;
+const SLOW_ANSWER_MS = {SendMail: 300000};
+
 // Called once by the session module: what happens when the service no longer knows us.
 export function onSessionExpired(handler) {
   expiredHandler = handler;
 }
 
 export async function call(method, params = {}) {
+  const waitMs = SLOW_ANSWER_MS[method] || ANSWER_MS;
+  const abort = new AbortController();
+  const timer = setTimeout(() => abort.abort(), waitMs);
   let res;
-  try {
-    res = await fetch('/', {
-      method: 'POST',
-      headers: {'Content-Type': 'application/json'},
-      credentials: 'same-origin',
-      body: JSON.stringify({jsonrpc: '2.0', id: nextId++, method, params}),
-    });
-  } catch (e) {
-    throw new RpcError(method, 0, 'the service cannot be reached');
-  }
   let reply;
   try {
-    reply = await res.json();
-  } catch (e) {
-    throw new RpcError(method, res.status, 'the service sent an answer that is not JSON (HTTP ' +
-                       res.status + ')');
+    try {
+      res = await fetch('/', {
+        method: 'POST',
+        headers: {'Content-Type': 'application/json'},
+        credentials: 'same-origin',
+        body: JSON.stringify({jsonrpc: '2.0', id: nextId++, method, params}),
+        signal: abort.signal,
+      });
+    } catch (e) {
+      throw new RpcError(method, 0, abort.signal.aborted
+        ? 'the service did not answer within ' + waitMs / 1000 + ' seconds' : 'the service cannot be reached');
+    }
+    try {
+      reply = await res.json();
+    } catch (e) {
+      throw new RpcError(method, res.status, abort.signal.aborted
+        ? 'the service did not answer within ' + waitMs / 1000 + ' seconds'
+        : 'the service sent an answer that is not JSON (HTTP ' + res.status + ')');
+    }
+  } finally {
+    clearTimeout(timer);
   }
   if (reply.error) {
     if (reply.error.code === 401 && method !== 'Login') {

@@ -194,3 +194,18 @@ test('every control on every page and dialog carries a name', async () => {
   await screenshot(page, 'controls-named');
   assert.deepEqual(page.errors, []);
 });
+
+// Last in this file: it stops the service.
+test('a service that stops answering is reported over the last overview it gave', async () => {
+  const page = await f.chromium.newPage();
+  await login(page, f.service);
+  await page.locator('tr[data-array-id]').first().waitFor();
+  const rows = await page.locator('tr[data-array-id]').count();
+  await f.service.stop();
+  const message = page.locator('#page-overview .message.error');
+  await message.waitFor({timeout: 20000});
+  assert.equal(await message.textContent(), 'The overview could not be refreshed: the service cannot be reached');
+  assert.equal(await page.locator('tr[data-array-id]').count(), rows, 'the last readings stay on screen');
+  await screenshot(page, 'service-gone');
+  assert.deepEqual(page.errors, []);
+});
