@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "tcg_dev_operations.h"
 #include "tcg_dev_os.h"
 
@@ -15,4 +19,25 @@ public:
     uint16_t comID() override;
 
     uint8_t properties();
+
+    // Table access inside the current session with named columns; the reply lands in
+    // lastResponse.
+    uint8_t getTable(std::vector<uint8_t> table, const char* startcol, const char* endcol);
+    uint8_t setTable(std::vector<uint8_t> table, const char* name, std::vector<uint8_t> value);
+    // Several named columns in one Set.
+    uint8_t setColumns(std::vector<uint8_t> table,
+                       const std::vector<std::pair<const char*, std::vector<uint8_t>>>& values);
+
+    // Reads the MSID into lastResponse (token 5).
+    uint8_t getDefaultPassword();
+    // The MSID as text into `msid`.
+    uint8_t readMsid(std::string& msid);
+    uint8_t initLSPUsers(const char* defaultPassword, const char* newPassword);
+    uint8_t getMaxRanges(uint16_t* maxRanges);
+    uint8_t getMaxRangesFromRow(uint16_t* maxRanges);
+
+private:
+    uint8_t readMaxRanges(const std::vector<uint8_t>& object, uint16_t* maxRanges);
+    // Signs in to the Locking SP as the band's master with `password` (clear when `clear`).
+    uint8_t startBandSession(uint16_t band, const char* password, bool clear);
 };

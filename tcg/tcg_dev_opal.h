@@ -1,5 +1,8 @@
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "tcg_dev_operations.h"
 #include "tcg_dev_os.h"
 
@@ -17,6 +20,35 @@ public:
     uint8_t exec(TcgCommand& cmd, TcgResponse& response, uint8_t protocol) override;
 
     uint8_t properties();
+
+    // Table access inside the current session; the reply lands in lastResponse.
+    uint8_t getTable(std::vector<uint8_t> table, uint16_t startcol, uint16_t endcol);
+    uint8_t setTable(std::vector<uint8_t> table, uint8_t name, std::vector<uint8_t> value);
+    uint8_t setTable(std::vector<uint8_t> table, uint8_t name, uint8_t value);
+    // Several columns in one Set: (column, encoded value) pairs.
+    uint8_t setColumns(std::vector<uint8_t> table,
+                       const std::vector<std::pair<uint8_t, std::vector<uint8_t>>>& values);
+
+    // Reads the MSID into lastResponse (token 4) on an unauthenticated Admin SP session.
+    uint8_t getDefaultPassword();
+    // The Authority (kind 0) or C_PIN (kind 10) row of "Admin<n>" or "User<n>" (n 1-255).
+    uint8_t getAuth4User(const char* userid, uint8_t uidorcpin, std::vector<uint8_t>& userData);
+
+    struct LockingRangeStatus {
+        uint8_t result;
+        uint8_t range;
+        uint64_t start;
+        uint64_t length;
+        bool readLockEnabled, writeLockEnabled, readLocked, writeLocked;
+    };
+    LockingRangeStatus getLockingRange_status(uint8_t lockingrange, const char* password);
+    uint8_t rekeyLockingRange_SUM(std::vector<uint8_t> LR, std::vector<uint8_t> UID,
+                                  const char* password);
+
+private:
+    // Starts a session on the Locking SP as `authority`; the start's status.
+    uint8_t startLockingSession(const char* password, const std::vector<uint8_t>& authority);
+    uint8_t checkLockingSpInactive();
 };
 
 class TcgDevOpal1 : public TcgDevOpal {

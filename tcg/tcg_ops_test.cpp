@@ -1,0 +1,270 @@
+// The device operations over a scripted drive: the exact calls they send, what they refuse
+// before sending anything, and how failures come back.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "tcg_dev_enterprise.h"
+#include "tcg_dev_opal.h"
+#include "tcg_log.h"
+#include "tcg_ops_util.h"
+#include "tcg_status.h"
+#include "tcg_test_support.h"
+
+namespace {
+
+using namespace tcgtest;
+
+using OpalDevice = ScriptedDevice<TcgDevOpal2>;
+using EnterpriseDevice = ScriptedDevice<TcgDevEnterprise>;
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes payload(const Bytes& frame) {
+    return Bytes(frame.begin() + 56, frame.begin() + 56 + be32(frame.data() + 52));
+}
+
+const Bytes kStatusList = {0xF9, 0xF0, 0x00, 0x00, 0x00, 0xF1};
+const Bytes kSet = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x17};
+const Bytes kGet = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x16};
+const Bytes kEGet = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x06};
+const Bytes kESet = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x07};
+const Bytes kRevert = {0xA8, 0, 0, 0, 0x06, 0, 0, 0x02, 0x02};
+const Bytes kAdminSP = {0xA8, 0, 0, 0x02, 0x05, 0, 0, 0, 0x01};
+const Bytes kEndOfSession = replyFrame({0xFA});
+
+template <typename Device>
+void prepare(Device& dev) {
+    dev.hashingDisabled = 1;
+    dev.diskInfo.OPAL20_basecomID = 0x1000;
+    dev.diskInfo.Enterprise_basecomID = 0x1000;
+}
+
+struct Captured {
+    uint8_t rc;
+    std::string out;
+};
+
+template <typename F>
+Captured run(F&& f) {
+    testing::internal::CaptureStdout();
+    const uint8_t rc = f();
+    return {rc, testing::internal::GetCapturedStdout()};
+}
+
+TEST(TcgTable, OpalAndEnterpriseFrames) {
+    OpalDevice opal;
+    prepare(opal);
+    opal.activeSession = std::make_unique<TcgSession>(&opal);
+    opal.replies.push_back({0, methodReply({0xF0, 0xF1})});
+    opal.replies.push_back({0, methodReply({0xF0, 0xF1})});
+    const Bytes range = tcgOpalRangeUid(1);
+    ASSERT_EQ(opal.setTable(range, 7, uint8_t(0x01)), 0);
+    ASSERT_EQ(opal.getTable(range, 3, 4), 0);
+    EXPECT_EQ(payload(opal.sends().at(0)),
+              cat({{0xF8},
+                   range,
+                   kSet,
+                   {0xF0, 0xF2, 0x01, 0xF0, 0xF2, 0x07, 0x01, 0xF3, 0xF1, 0xF3, 0xF1},
+                   kStatusList}));
+    EXPECT_EQ(payload(opal.sends().at(1)),
+              cat({{0xF8},
+                   range,
+                   kGet,
+                   {0xF0, 0xF0, 0xF2, 0x03, 0x03, 0xF3, 0xF2, 0x04, 0x04, 0xF3, 0xF1, 0xF1},
+                   kStatusList}));
+    opal.activeSession->expectAbort();
+
+    EnterpriseDevice ent;
+    prepare(ent);
+    ent.diskInfo.Enterprise = true;
+    ent.activeSession = std::make_unique<TcgSession>(&ent);
+    ent.replies.push_back({0, methodReply({0xF0, 0xF1})});
+    ent.replies.push_back({0, methodReply({0xF0, 0xF1}, 12)});
+    const Bytes band = tcgBandUid(255);
+    EXPECT_EQ(band, (Bytes{0xA8, 0, 0, 0x08, 0x02, 0, 0, 0x01, 0x00}));
+    EXPECT_EQ(tcgBandMasterUid(255), (Bytes{0xA8, 0, 0, 0, 0x09, 0, 0, 0x81, 0x00}));
+    ASSERT_EQ(ent.getTable(band, "MaxRanges", "MaxRanges"), 0);
+    const Captured set = run([&] { return ent.setTable(band, "ReadLocked", Bytes{0x01}); });
+    EXPECT_EQ(set.rc, 12);
+    EXPECT_EQ(set.out, "ERR : method status code INVALID_PARAMETER\nERR : Set Failed \n");
+    EXPECT_EQ(payload(ent.sends().at(0)), cat({{0xF8},
+                                               band,
+                                               kEGet,
+                                               {0xF0, 0xF0, 0xF2},
+                                               tcgTextToken("startColumn"),
+                                               tcgTextToken("MaxRanges"),
+                                               {0xF3, 0xF2},
+                                               tcgTextToken("endColumn"),
+                                               tcgTextToken("MaxRanges"),
+                                               {0xF3, 0xF1, 0xF1},
+                                               kStatusList}));
+    // The column asked for is the column written.
+    EXPECT_EQ(payload(ent.sends().at(1)), cat({{0xF8},
+                                               band,
+                                               kESet,
+                                               {0xF0, 0xF0, 0xF1, 0xF0, 0xF0, 0xF2},
+                                               tcgTextToken("ReadLocked"),
+                                               {0x01, 0xF3, 0xF1, 0xF1, 0xF1},
+                                               kStatusList}));
+    ent.activeSession->expectAbort();
+}
+
+TEST(TcgOperations, RefusedBeforeAnythingIsSent) {
+    struct Case {
+        const char* what;
+        std::function<uint8_t(TcgDev&)> call;
+        bool enterprise;
+        uint8_t rc;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"User300 is no user", [](TcgDev& d) { return d.setPassword("pw", "User300", "n"); }, false,
+         0x83, "ERR : Invalid Userid User300\n"},
+        {"User0", [](TcgDev& d) { return d.enableUser("pw", "User0", 1); }, false, 0x83,
+         "ERR : Invalid Userid User0\n"},
+        {"User1x", [](TcgDev& d) { return d.setPassword("pw", "User1x", "n"); }, false, 0x83,
+         "ERR : Invalid Userid User1x\n"},
+        {"Admin01", [](TcgDev& d) { return d.setPassword("pw", "Admin01", "n"); }, false, 0x83,
+         "ERR : Invalid Userid Admin01\n"},
+        {"Admin256", [](TcgDev& d) { return d.enableUser("pw", "Admin256", 1); }, false, 0x83,
+         "ERR : Invalid Userid Admin256\n"},
+        {"SUM user", [](TcgDev& d) { return d.setNewPassword_SUM("pw", "Guest1", "n"); }, false,
+         0x83, "ERR : Invalid userid \"Guest1\"specified for setNewPassword_SUM\n"},
+        {"BandMaster1024", [](TcgDev& d) { return d.setPassword("pw", "BandMaster1024", "n"); },
+         true, 0x83, "ERR : Invalid Userid BandMaster1024\n"},
+        {"EraseMaster1", [](TcgDev& d) { return d.setPassword("pw", "EraseMaster1", "n"); }, true,
+         0x83, "ERR : Invalid Userid EraseMaster1\n"},
+        {"BandMaster-1", [](TcgDev& d) { return d.setPassword("pw", "BandMaster-1", "n"); }, true,
+         0x83, "ERR : Invalid Userid BandMaster-1\n"},
+        {"Opal erase", [](TcgDev& d) { return d.eraseLockingRange(1, "pw"); }, false, 0x83,
+         "ERR : eraseLockingRange is not implemented.  It is not part of the Opal SSC \n"},
+        {"Opal bands", [](TcgDev& d) { return d.setBandsEnabled(-1, "pw"); }, false, 0x83,
+         "ERR : setBandsEnabled is not implemented.  It is not part of the Opal SSC \n"},
+        {"Opal global range setup", [](TcgDev& d) { return d.setupLockingRange(0, 1, 2, "pw"); },
+         false, 0x81, "ERR : global locking range cannot be changed\n"},
+        {"Opal state 6", [](TcgDev& d) { return d.setLockingRange(1, 6, "pw"); }, false, 0x83,
+         "ERR : Invalid locking state for setLockingRange\n"},
+        {"Enterprise read-only", [](TcgDev& d) { return d.setLockingRange(1, 2, "pw"); }, true,
+         0x83, "ERR : Read Only locking state is unsupported in Enterprise SSC\n"},
+        {"Enterprise state 4", [](TcgDev& d) { return d.setLockingRange(1, 4, "pw"); }, true, 0x83,
+         "ERR : Invalid locking state for setLockingRange (RW=1, LOCKED=3)\n"},
+        {"Enterprise SUM password",
+         [](TcgDev& d) { return d.setNewPassword_SUM("pw", "BandMaster1", "n"); }, true, 0x83,
+         "INFO: setNewPassword_SUM is not in the Enterprise SSC and not supported\n"},
+        // The password is not part of the line.
+        {"Enterprise SUM range",
+         [](TcgDev& d) { return d.setupLockingRange_SUM(0, 5, 6, "secretpw"); }, true, 0x83,
+         "ERR : setupLockingRange_SUM is not a part of the Enterprise SSC \n"},
+        {"Enterprise SUM lock", [](TcgDev& d) { return d.setLockingRange_SUM(1, 1, "pw"); }, true,
+         0x83, "ERR : setLockingRange_SUM not implemented\n"},
+        {"Enterprise SUM setup", [](TcgDev& d) { return d.setup_SUM(1, 0, 8, "a", "b"); }, true, 1,
+         "INFO: setup_SUM not supported on TcgDevEnterprise\n"},
+        {"Enterprise activate", [](TcgDev& d) { return d.activateLockingSP("pw"); }, true, 0x83,
+         "ERR : activate Locking SP is not a part of the Enterprise SSC \n"},
+        {"Enterprise MBR", [](TcgDev& d) { return d.setMBREnable(1, "pw"); }, true, 0x83,
+         "ERR : setMBREnable is not a part of the Enterprise SSC \n"},
+        {"Enterprise enableUser", [](TcgDev& d) { return d.enableUser("pw", "User1", 1); }, true,
+         0x83, "ERR : enableUser not implemented\n"},
+        {"raw UID", [](TcgDev& d) { return d.objDump("0000020500000001", "xyz", "", "1"); }, false,
+         0x83, "ERR : Invalid UID (16 hex digits) xyz\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<TcgDev> dev;
+        std::vector<ScriptedDrive::Transfer>* transfers;
+        if (c.enterprise) {
+            auto d = std::make_unique<EnterpriseDevice>();
+            prepare(*d);
+            d->diskInfo.Enterprise = true;
+            transfers = &d->transfers;
+            dev = std::move(d);
+        } else {
+            auto d = std::make_unique<OpalDevice>();
+            prepare(*d);
+            transfers = &d->transfers;
+            dev = std::move(d);
+        }
+        const Captured r = run([&] { return c.call(*dev); });
+        EXPECT_EQ(r.rc, c.rc);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(transfers->empty());
+    }
+}
+
+TEST(TcgOperations, OpalRevertEndsItsSessionOnlyWhenTheRevertFailed) {
+    for (uint8_t status : {uint8_t(0), uint8_t(1)}) {
+        SCOPED_TRACE(int(status));
+        OpalDevice dev;
+        prepare(dev);
+        dev.replies.push_back({0, syncSessionReply(105, 7)});
+        dev.replies.push_back({0, methodReply({0xF0, 0xF1}, status)});
+        dev.replies.push_back({0, kEndOfSession});
+        const Captured r = run([&] { return dev.revertTPer("sid", 0, 1); });
+        EXPECT_EQ(r.rc, status);
+        const auto sent = dev.sends();
+        ASSERT_EQ(sent.size(), status == 0 ? 2u : 3u);
+        EXPECT_EQ(payload(sent[1]), cat({{0xF8}, kAdminSP, kRevert, {0xF0, 0xF1}, kStatusList}));
+        if (status != 0) {
+            EXPECT_EQ(payload(sent[2]), Bytes{0xFA});
+        }
+    }
+}
+
+TEST(TcgOperations, OpalActivationNeedsAnInactiveLockingSP) {
+    OpalDevice dev;
+    prepare(dev);
+    dev.replies.push_back({0, syncSessionReply(105, 7)});
+    // Column 6 holds 9: Manufactured.
+    dev.replies.push_back({0, methodReply({0xF0, 0xF0, 0xF2, 0x06, 0x09, 0xF3, 0xF1, 0xF1})});
+    dev.replies.push_back({0, kEndOfSession});
+    const Captured r = run([&] { return dev.activateLockingSP("sid"); });
+    EXPECT_EQ(r.rc, 0x83);
+    EXPECT_EQ(r.out, "ERR : Locking SP lifecycle is not Manufactured-Inactive\n");
+    const auto sent = dev.sends();
+    ASSERT_EQ(sent.size(), 3u);  // start, Get, End of Session: no Activate
+    EXPECT_EQ(payload(sent[2]), Bytes{0xFA});
+}
+
+TEST(TcgOperations, DefaultPasswordThatCannotBeReadIsAFailure) {
+    OpalDevice opal;
+    prepare(opal);
+    opal.replies.push_back({0, syncSessionReply(105, 7)});
+    opal.replies.push_back({0, methodReply({0xF0, 0xF1}, 1)});
+    opal.replies.push_back({0, kEndOfSession});
+    const Captured o = run([&] { return opal.printDefaultPassword(); });
+    EXPECT_EQ(o.rc, 1);
+    EXPECT_EQ(o.out,
+              "ERR : method status code NOT_AUTHORIZED\nERR : unable to read MSID password\n");
+
+    OpalDevice good;
+    prepare(good);
+    good.replies.push_back({0, syncSessionReply(105, 7)});
+    good.replies.push_back({0, methodReply({0xF0, 0xF0, 0xF2, 0x03, 0xA6, 'M', 'S', 'I', 'D', '4',
+                                            '2', 0xF3, 0xF1, 0xF1})});
+    good.replies.push_back({0, kEndOfSession});
+    const Captured g = run([&] { return good.printDefaultPassword(); });
+    EXPECT_EQ(g.rc, 0);
+    EXPECT_EQ(g.out, "MSID: MSID42\n");
+}
+
+TEST(TcgOperations, OpalListingRefusesMoreRangesThanAByteAddresses) {
+    OpalDevice dev;
+    prepare(dev);
+    dev.replies.push_back({0, syncSessionReply(105, 7)});
+    dev.replies.push_back(
+        {0, methodReply({0xF0, 0xF0, 0xF2, 0x04, 0x82, 0x01, 0x00, 0xF3, 0xF1, 0xF1})});
+    dev.replies.push_back({0, kEndOfSession});
+    const Captured r = run([&] { return dev.listLockingRanges("pw", -1); });
+    EXPECT_EQ(r.rc, 0x81);
+    EXPECT_EQ(r.out, "ERR : MaxRanges 256 is more than 255 ranges can be addressed\n");
+    EXPECT_EQ(dev.sends().size(), 3u);
+}
+
+}  // namespace
