@@ -129,3 +129,26 @@ test('an unplugged disk leaves the list until a rescan; a raw disk is initialise
   await screenshot(page, 'initialized');
   assert.deepEqual(page.errors, []);
 });
+
+test('an unplugged array leaves the host until a rescan brings it back', async () => {
+  const api = await apiSession(f.service.port);
+  const page = await f.chromium.newPage();
+  await login(page, f.service);
+  const vd = (await arrays(api)).find((a) => a.array.aname === 'Parity');
+  assert.ok(vd && vd.target_id !== 255, 'the migrated array is exposed to the host');
+  await page.getByRole('button', {name: 'Manage array Parity', exact: true}).click();
+  const dialog = page.getByRole('dialog', {name: 'Array Parity'});
+  const target = dialog.locator('dt:text-is("Host target") + dd');
+  assert.equal(await target.textContent(), String(vd.target_id));
+  await dialog.getByRole('button', {name: 'Unplug'}).click();
+  const confirm = page.getByRole('dialog', {name: 'Unplug array Parity?'});
+  assert.ok((await confirm.textContent()).includes('The host loses access to array Parity until the next rescan.'));
+  await confirm.getByRole('button', {name: 'Unplug'}).click();
+  await until('the array off the host', async () => (await target.textContent()) === 'not exposed');
+  await dialog.getByRole('button', {name: 'Close'}).click();
+  await page.getByRole('button', {name: 'Rescan devices'}).click();
+  await until('the array back on the host', async () =>
+    (await arrays(api)).find((a) => a.array.aname === 'Parity').target_id !== 255);
+  await screenshot(page, 'array-rescanned');
+  assert.deepEqual(page.errors, []);
+});

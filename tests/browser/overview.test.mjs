@@ -1,7 +1,7 @@
 // The overview shows the controllers, arrays and disks with the values the service reports.
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {fixture, login, screenshot, apiSession} from './harness.mjs';
+import {fixture, login, screenshot, apiSession, until} from './harness.mjs';
 
 const f = fixture();
 before(f.before);
@@ -141,6 +141,13 @@ test('the battery test starts and stops, and the preserved cache is cleared afte
   await confirm.getByRole('button', {name: 'Clear preserved cache'}).click();
   await page.locator('.pcache', {hasText: '0 sectors'}).waitFor();
   assert.equal(await api('GetPCacheSize', {domain: 1}), 0);
+
+  await card.getByRole('button', {name: 'Disable battery unit'}).click();
+  const ask = page.getByRole('dialog', {name: 'Disable the battery unit?'});
+  assert.ok((await ask.textContent()).includes('The battery unit of Arkmoor AX 3808 HW will be disabled.'));
+  await ask.getByRole('button', {name: 'Disable battery unit'}).click();
+  await until('the disabled battery', async () => (await card.locator('.battery .badge').textContent()) === 'Disabled');
+  assert.equal((await api('GetBBUInfo', {domain: 1, id: 0})).bbu_status & 0x1, 0);
   await screenshot(page, 'battery-and-cache');
   assert.deepEqual(page.errors, []);
 });
