@@ -28,6 +28,15 @@ test('more than a hundred events page back and forth, download and clear', async
   const firstCells = (await rows.first().locator('td').allTextContents()).map((t) => t.trim());
   assert.equal(firstCells[5], String(newest[0].code));
   assert.equal(firstCells[1], 'Information');
+  // Each severity by its word, icon and colour, as the service types the events.
+  const page1 = await api('GetEventLog', {start: 0, length: 100});
+  for (const [type, word, kind] of [[1, 'Information', 'info'], [2, 'Warning', 'warn'], [3, 'Error', 'bad']]) {
+    const shown = page.locator('#page-events td.severity.' + kind, {hasText: word});
+    assert.equal(await shown.count(), page1.filter((e) => e.type === type).length, word);
+    assert.ok(await shown.count() > 0, 'the log holds ' + word + ' events');
+  }
+  assert.equal(await page.locator('#page-events td.severity.bad .fa-times-circle').count(),
+               page1.filter((e) => e.type === 3).length);
   await screenshot(page, 'eventlog-page1');
 
   await page.getByRole('button', {name: 'Older events'}).click();
