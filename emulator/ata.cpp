@@ -1,6 +1,7 @@
 // ATA commands a disk answers through the controller's pass-through request.
 
 #include "ark.h"
+#include "ata_security.h"
 #include "disk_pages.h"
 #include "model.h"
 
@@ -80,6 +81,11 @@ bool Trusted(Disk& d, Command& c) {
 }
 
 bool Execute(Disk& d, Command& c) {
+    // ERASE UNIT must follow ERASE PREPARE directly.
+    const bool erasePrepared = d.security.erasePrepared;
+    d.security.erasePrepared = false;
+    if (IsAtaSecurityCommand(c.header.command))
+        return AtaSecurityCommand(d, c.header, c.dataOut, c.length, erasePrepared);
     switch (c.header.command) {
         case kIdentify:
             return SendPage(c, IdentifyPage(d));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ark.h"
+#include "ata_security.h"
 
 namespace emu {
 namespace {
@@ -73,19 +74,36 @@ Page IdentifyPage(const Disk& d) {
     if (d.flags & ARK_DISK_WC_SUPPORTED) w82 |= 0x0020;
     if (d.flags & ARK_DISK_RA_SUPPORTED) w82 |= 0x0040;
     PutWord(p, 82, w82);
-    PutWord(p, 83, 0x7400);  // 48-bit LBA, FLUSH CACHE (EXT)
+    PutWord(p, 83, 0x7401);  // DOWNLOAD MICROCODE, 48-bit LBA, FLUSH CACHE (EXT)
     PutWord(p, 84, 0x4003);  // SMART error log and self-test
     uint16_t w85 = 0x4000 | 0x0008;
     if (smartOn) w85 |= 0x0001;
     if (d.flags & ARK_DISK_WC_ON) w85 |= 0x0020;
     if (d.flags & ARK_DISK_RA_ON) w85 |= 0x0040;
     PutWord(p, 85, w85);
-    PutWord(p, 86, 0x3400);
+    PutWord(p, 86, 0x3401);
     PutWord(p, 87, 0x4003);
     PutWord(p, 88, 0x407F);
     for (size_t i = 0; i < 4; ++i) PutWord(p, 100 + i, uint16_t(d.capacity >> (16 * i)));
     PutWord(p, 106, 0x4000);
-    PutWord(p, 128, 0x0021);  // security supported, enhanced erase supported
+    // Security: supported, enhanced erase supported, and the state.
+    const DiskSecurity& sec = d.security;
+    uint16_t w128 = 0x0021;
+    if (sec.enabled) w128 |= 0x0002;
+    if (sec.locked) w128 |= 0x0004;
+    if (sec.frozen) w128 |= 0x0008;
+    if (sec.attempts >= 5) w128 |= 0x0010;
+    if (sec.enabled && sec.maximum) w128 |= 0x0100;
+    PutWord(p, 128, w128);
+    PutWord(p, 89, 60);  // 120 minutes
+    PutWord(p, 90, 30);  // 60 minutes
+    PutWord(p, 92, sec.masterRevision);
+    // SANITIZE: the feature set, crypto scramble, overwrite, block erase, antifreeze lock.
+    PutWord(p, 59, 0xF400 | 0x0010);
+    // DOWNLOAD MICROCODE with offsets, 1 to 128 blocks per segment.
+    PutWord(p, 119, 0x4010);
+    PutWord(p, 234, 1);
+    PutWord(p, 235, kMicrocodeMaxBlocks);
     PutWord(p, 168, ssd ? 3 : 2);
     PutWord(p, 217, ssd ? 1 : 7200);
     p[510] = 0xA5;

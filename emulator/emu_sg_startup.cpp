@@ -48,7 +48,9 @@ emu::Machine* g_machine = nullptr;
 emu::SgFront* g_front = nullptr;
 emu::TickThread* g_ticking = nullptr;
 
-void startTicking() { g_ticking = emu::StartTicking(*g_machine).release(); }
+void startTicking() {
+    g_ticking = emu::StartTicking(*g_machine).release();
+}
 
 void stopTicking() {
     delete g_ticking;  // joins the thread

@@ -410,8 +410,10 @@ void ReadEvents(JsonFields& f, State& s, std::string& error) {
             step.action = ScriptStep::Action::FailDisk;
         else if (action == "remove_disk")
             step.action = ScriptStep::Action::RemoveDisk;
+        else if (action == "power_cycle")
+            step.action = ScriptStep::Action::PowerCycle;
         else if (action != "event")
-            st.Fail("action", "expected event, fail_disk or remove_disk");
+            st.Fail("action", "expected event, fail_disk, remove_disk or power_cycle");
         if (st.Ok() && step.tick == 0) st.Fail("tick", "ticks count from 1");
         if (st.Ok() && step.action != ScriptStep::Action::Event && !s.disks.count(step.id))
             st.Fail("id", "no disk with id " + std::to_string(step.id));

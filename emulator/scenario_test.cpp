@@ -70,7 +70,7 @@ TEST(Scenario, BadInputNamesTheField) {
         {R"({"domains": [{"faults": [{"code": "0x8000000G"}]}]})",
          "domains[0].faults[0].code: expected an integer from 0 to 4294967295"},
         {R"({"domains": [{"script": [{"tick": 1, "action": "explode"}]}]})",
-         "domains[0].script[0].action: expected event, fail_disk or remove_disk"},
+         "domains[0].script[0].action: expected event, fail_disk, remove_disk or power_cycle"},
         {R"({"domains": [{"script": [{"tick": 1, "action": "fail_disk", "id": 999}]}]})",
          "domains[0].script[0].id: no disk with id 999"},
         {R"({"domains": [{"disks": [{"capacity": 5}, {"capacity": 5}, {"capacity": 5}], "arrays": [

@@ -79,6 +79,28 @@ struct Extent {
     uint64_t sectors = 0;
 };
 
+// The ATA security feature set of a disk. Passwords are the 32 bytes the commands carry.
+struct DiskSecurity {
+    bool enabled = false;  // a user password is set
+    bool locked = false;
+    bool frozen = false;
+    bool maximum = false;        // security level maximum (else high)
+    bool erasePrepared = false;  // the previous command was SECURITY ERASE PREPARE
+    uint8_t attempts = 0;        // failed password attempts since power-on
+    std::vector<uint8_t> user;
+    std::vector<uint8_t> master = std::vector<uint8_t>(32, 0);
+    uint16_t masterRevision = 0xFFFE;
+};
+
+// SANITIZE DEVICE: the operation under way or the last one's outcome, and the freeze locks.
+struct DiskSanitize {
+    enum State : uint8_t { Idle = 0, Running = 1, Done = 2, Failed = 3 };
+    uint8_t state = Idle;
+    uint32_t progress = 0;  // hundredths of a percent
+    bool frozen = false;
+    bool antifreeze = false;
+};
+
 struct Disk {
     uint32_t id = 0;
     std::string model = "EMU DISK";
@@ -100,6 +122,10 @@ struct Disk {
     std::vector<Extent> extents;
     std::vector<SmartAttribute> smart;
     std::shared_ptr<TrustedDevice> trusted;
+    DiskSecurity security;
+    DiskSanitize sanitize;
+    std::vector<uint8_t> microcode;  // DOWNLOAD MICROCODE segments received so far
+    bool userData = true;            // false after an erase or a sanitize
 };
 
 struct Array {
@@ -134,7 +160,7 @@ struct Event {
 
 // Something a scenario makes happen at a given tick.
 struct ScriptStep {
-    enum class Action { Event, FailDisk, RemoveDisk };
+    enum class Action { Event, FailDisk, RemoveDisk, PowerCycle };
     uint64_t tick = 0;
     Action action = Action::Event;
     uint8_t code = 0;

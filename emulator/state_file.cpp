@@ -19,6 +19,10 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(HwMonEntry, kind, sensor, value)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SmartAttribute, id, flags, current, worst, raw,
                                                 threshold)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Extent, array, start, sectors)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DiskSecurity, enabled, locked, frozen, maximum,
+                                                erasePrepared, attempts, user, master,
+                                                masterRevision)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(DiskSanitize, state, progress, frozen, antifreeze)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Event, code, devid)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(ScriptStep, tick, action, code, id)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Array, id, name, raidlevel, subRaidlevel, bsShift,
@@ -31,7 +35,8 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Array, id, name, raidlevel, subR
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(Disk, id, model, serial, fwrev, controller, port,
                                                 target, pdType, ssShift, spinupMode, vcoreId,
                                                 targetId, linkrate, flags, capacity, present,
-                                                locate, extents, smart)
+                                                locate, extents, smart, security, sanitize,
+                                                microcode, userData)
 
 namespace {
 

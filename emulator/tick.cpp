@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ark.h"
+#include "ata_security.h"
 #include "model.h"
 
 namespace emu::model {
@@ -90,6 +91,9 @@ void PlayScript(State& s) {
                     DiskLost(s, step.id);
                 }
                 break;
+            case ScriptStep::Action::PowerCycle:
+                if (Disk* d = PresentDisk(s, step.id)) PowerCycle(*d);
+                break;
             case ScriptStep::Action::RemoveDisk:
                 if (Disk* d = PresentDisk(s, step.id)) {
                     d->present = false;
@@ -106,6 +110,7 @@ void PlayScript(State& s) {
 void Advance(State& s) {
     ++s.ticks;
     AdvanceTasks(s);
+    for (auto& [id, d] : s.disks) AdvanceSanitize(d, s.progressPerTick);
     AdvanceBattery(s);
     PlayScript(s);
     RefreshHealth(s);

@@ -119,7 +119,7 @@ std::string identifyReport(const uint8_t* p) {
         if (bit(p, 59, 15)) modes += ", block erase";
         if (bit(p, 59, 14)) modes += ", overwrite";
         if (bit(p, 59, 13)) modes += ", crypto scramble";
-        if (bit(p, 69, 7)) modes += ", antifreeze lock";
+        if (bit(p, 59, 10)) modes += ", antifreeze lock";
         line(out, "Sanitize:", "supported" + modes);
     } else {
         line(out, "Sanitize:", "not supported");
