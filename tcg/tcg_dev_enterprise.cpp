@@ -1,5 +1,7 @@
 #include "tcg_dev_enterprise.h"
 
+#include "tcg_command.h"
+#include "tcg_dump.h"
 #include "tcg_exchange.h"
 #include "tcg_log.h"
 #include "tcg_session.h"
@@ -14,7 +16,12 @@ uint8_t TcgDevEnterprise::properties() {
 }
 
 uint8_t TcgDevEnterprise::exec(TcgCommand& cmd, TcgResponse& response, uint8_t protocol) {
-    return tcgExec(*this, cmd, response, protocol, "Command failed on recv, returned ");
+    const bool annotate = tcgLogLevel() >= TCG_DBG;
+    if (annotate) tcgAnnotatedDump("IF-SEND", cmd.getCmdBuffer(), cmd.secretSpans(), false);
+    const uint8_t rc = tcgExec(*this, cmd, response, protocol, "Command failed on recv, returned ");
+    if (annotate && rc == 0)
+        tcgAnnotatedDump("IF-RECV", cmd.getRespBuffer(), {}, cmd.secretReply());
+    return rc;
 }
 
 uint16_t TcgDevEnterprise::comID() {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -265,6 +266,69 @@ TEST(TcgOperations, OpalListingRefusesMoreRangesThanAByteAddresses) {
     EXPECT_EQ(r.rc, 0x81);
     EXPECT_EQ(r.out, "ERR : MaxRanges 256 is more than 255 ranges can be addressed\n");
     EXPECT_EQ(dev.sends().size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+std::string hexOf(const std::string& text, const char* format) {
+    std::string hex;
+    char b[4];
+    for (unsigned char c : text) {
+        std::snprintf(b, sizeof b, format, c);
+        hex += b;
+    }
+    return hex;
+}
+
+TEST(TcgDumps, EveryDumpHidesCredentials) {
+    EnterpriseDevice dev;
+    prepare(dev);
+    dev.diskInfo.Enterprise = true;
+    dev.replies.push_back({0, syncSessionReply(105, 7)});
+    dev.replies.push_back({0, methodReply({0xF0, 0x01, 0xF1})});
+    dev.replies.push_back({0, methodReply({0xF0, 0xF1})});
+    // The MSID comes back in a C_PIN read.
+    dev.replies.push_back(
+        {0, methodReply({0xF0, 0xF0, 0xF0, 0xF2, 0xA3, 'P', 'I',  'N',  0xA7, 'f',
+                         'a',  'c',  't',  'o',  'r',  'y', 0xF3, 0xF1, 0xF1, 0xF1})});
+    dev.replies.push_back({0, kEndOfSession});
+    tcgLogLevel() = TCG_DBG3;
+    const Captured r = run([&] {
+        TcgSession& s = tcgNewSession(dev);
+        uint8_t rc = s.startSession(ENTERPRISE_LOCKINGSP_UID, "hunter2", tcgBandMasterUid(1));
+        if (rc == 0)
+            rc = dev.setTable(tcgCPinOf(tcgBandMasterUid(1)), "PIN",
+                              tcgClearCredential("newsecret1"));
+        if (rc == 0) rc = dev.getTable(tcgCPinOf(tcgBandMasterUid(1)), "PIN", "PIN");
+        tcgEndSession(dev);
+        return rc;
+    });
+    tcgLogLevel() = TCG_INFO;
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_NE(r.out.find("DBG : IF-SEND ComID 4096"), std::string::npos);
+    EXPECT_NE(r.out.find("DBG : IF-RECV"), std::string::npos);
+    // The annotated lines alone (the traces of DBG1 come between them).
+    std::string annotated;
+    for (size_t at = 0; at < r.out.size();) {
+        const size_t end = r.out.find('\n', at);
+        const std::string line = r.out.substr(at, end - at + 1);
+        if (line.rfind("DBG : ", 0) == 0) annotated += line;
+        at = end == std::string::npos ? r.out.size() : end + 1;
+    }
+    EXPECT_NE(annotated.find("DBG :     bytes \"Challenge\"\nDBG :     <credential>\n"),
+              std::string::npos);
+    EXPECT_NE(annotated.find("DBG :     bytes \"PIN\"\nDBG :     <credential>\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Dumping command buffer"), std::string::npos);
+    for (const std::string secret : {"hunter2", "newsecret1", "factory"}) {
+        SCOPED_TRACE(secret);
+        EXPECT_EQ(r.out.find(secret), std::string::npos);
+        // Neither in the hex dumps, which print a byte as " %02x".
+        EXPECT_EQ(r.out.find(hexOf(secret.substr(0, 4), " %02x")), std::string::npos);
+        EXPECT_EQ(r.out.find(hexOf(secret.substr(0, 4), " %02X")), std::string::npos);
+    }
 }
 
 }  // namespace
