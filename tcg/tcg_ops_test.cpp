@@ -332,3 +332,98 @@ TEST(TcgDumps, EveryDumpHidesCredentials) {
 }
 
 }  // namespace
+
+namespace {
+
+const Bytes kOk = methodReply({0xF0, 0xF1});
+
+// A session start that succeeds (Enterprise: and its Authenticate answers `accepted`).
+void scriptStart(std::deque<ScriptedDrive::Reply>& r, bool enterprise, bool accepted = true) {
+    r.push_back({0, syncSessionReply(105, 9)});
+    if (enterprise) r.push_back({0, methodReply({0xF0, uint8_t(accepted ? 1 : 0), 0xF1})});
+}
+
+TEST(TcgOperations, EnterpriseOwnershipGoesOnPastABandThatKeepsTheMsid) {
+    EnterpriseDevice dev;
+    prepare(dev);
+    dev.diskInfo.Enterprise = true;
+    auto& r = dev.replies;
+    // EraseMaster.
+    scriptStart(r, true);
+    r.push_back({0, kOk});
+    r.push_back({0, kEndOfSession});
+    // MaxRanges 3, read anonymously.
+    r.push_back({0, syncSessionReply(105, 9)});
+    r.push_back({0, methodReply(cat({{0xF0, 0xF0, 0xF0, 0xF2},
+                                     tcgTextToken("MaxRanges"),
+                                     {0x03, 0xF3, 0xF1, 0xF1, 0xF1}}))});
+    r.push_back({0, kEndOfSession});
+    // BandMaster0 to 3; BandMaster2 does not take the MSID.
+    for (int n = 0; n <= 3; ++n) {
+        scriptStart(r, true, n != 2);
+        if (n != 2) r.push_back({0, kOk});
+        r.push_back({0, kEndOfSession});
+    }
+    const Captured c = run([&] { return dev.initLSPUsers("MSIDENT", "newpw"); });
+    EXPECT_EQ(c.rc, 135);
+    EXPECT_EQ(c.out,
+              "INFO: EraseMaster password set\n"
+              "INFO: Maximum ranges supported 3\n"
+              "INFO: BandMaster0 password set\n"
+              "INFO: BandMaster1 password set\n"
+              "ERR : Session Authenticate failed (response = false)\n"
+              "INFO: BandMaster3 password set\n"
+              "WARN: BandMaster passwords not set, these keep the MSID: 2\n");
+    EXPECT_TRUE(r.empty());
+    // The last Set went to BandMaster3's C_PIN row.
+    const auto sent = dev.sends();
+    ASSERT_GE(sent.size(), 3u);
+    const Bytes lastSet = payload(sent[sent.size() - 2]);
+    EXPECT_EQ(Bytes(lastSet.begin() + 1, lastSet.begin() + 10),
+              (Bytes{0xA8, 0, 0, 0, 0x0B, 0, 0, 0x80, 0x04}));
+}
+
+TEST(TcgOperations, OpalInitialSetupReportsMbrShadowingThatWasNotEnabled) {
+    OpalDevice dev;
+    prepare(dev);
+    dev.deviceName = "1/1";
+    auto& r = dev.replies;
+    // The MSID.
+    scriptStart(r, false);
+    r.push_back(
+        {0, methodReply({0xF0, 0xF0, 0xF2, 0x03, 0xA4, 'M', 'S', 'I', 'D', 0xF3, 0xF1, 0xF1})});
+    r.push_back({0, kEndOfSession});
+    // SID PIN, activation, the global range configured and unlocked.
+    scriptStart(r, false);
+    r.push_back({0, kOk});
+    r.push_back({0, kEndOfSession});
+    scriptStart(r, false);
+    r.push_back({0, methodReply({0xF0, 0xF0, 0xF2, 0x06, 0x08, 0xF3, 0xF1, 0xF1})});
+    r.push_back({0, kOk});
+    r.push_back({0, kEndOfSession});
+    for (int step = 0; step < 2; ++step) {
+        scriptStart(r, false);
+        r.push_back({0, kOk});
+        r.push_back({0, kEndOfSession});
+    }
+    // MBRControl refuses.
+    scriptStart(r, false);
+    r.push_back({0, methodReply({0xF0, 0xF1}, 1)});
+    r.push_back({0, kEndOfSession});
+    const Captured c = run([&] { return dev.initialSetup("pw"); });
+    EXPECT_EQ(c.rc, 1);
+    EXPECT_EQ(c.out,
+              "INFO: SID password changed\n"
+              "INFO: takeOwnership complete\n"
+              "INFO: Locking SP Activate Complete\n"
+              "INFO: LockingRange0 disabled ReadLocking,WriteLocking\n"
+              "INFO: LockingRange0 set to RW\n"
+              "ERR : method status code NOT_AUTHORIZED\n"
+              "ERR : Set Failed \n"
+              "ERR : setMBREnable Failed \n"
+              "INFO: Initial setup of TPer complete on 1/1\n"
+              "WARN: Initial setup: MBR shadowing was not enabled (setMBREnable failed)\n");
+    EXPECT_TRUE(r.empty());
+}
+
+}  // namespace
