@@ -149,3 +149,16 @@ TEST_F(PdCommand, AFailedIdentifyIsAFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PdCommand, SmartReportOfAScenarioDisk) {
+    const auto r = m.run({"--pdcmd", "1/1", "--smartvalues"});
+    EXPECT_EQ(r.status, 0);
+    std::ifstream in(std::string(UTILITY_TESTDATA) + "/testdata/smart_1_1.txt");
+    std::stringstream expected;
+    expected << in.rdbuf();
+    EXPECT_EQ(r.out, expected.str());
+}
+
+}  // namespace
