@@ -70,6 +70,33 @@ TEST(TcgToolDrives, IsValidSEDNamesTheSSCs) {
 }
 
 // The drive's call log of the last run.
+std::vector<std::string> calls(UtilityMachine& m, size_t disk);
+
+TEST(TcgToolDrives, TheDialectFollowsTheFirstSSCInOrder) {
+    const std::string host =
+        "[{MaxComPacketSize=2048}, {MaxPacketSize=2028}, {MaxIndTokenSize=1992}, "
+        "{MaxPackets=1}, {MaxSubpackets=1}, {MaxMethods=1}]";
+    struct Case {
+        const char* disk;
+        size_t index;
+        std::string properties;  // the Opal family names the host list 0
+    };
+    const Case cases[] = {
+        {"1/1", 0, "[SessionManager] SMUID.Properties({0=" + host + "})"},
+        {"1/2", 1, "[SessionManager] SMUID.Properties({HostProperties=" + host + "})"},
+        {"1/3", 2, "[SessionManager] SMUID.Properties({0=" + host + "})"},
+        {"1/5", 4, "[SessionManager] SMUID.Properties({0=" + host + "})"},
+    };
+    UtilityMachine m(kDrives);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.disk);
+        drive(m, c.index)->ClearCallLog();
+        const utiltest::RunResult r = m.run({"--tcgtool", "--query", c.disk});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(calls(m, c.index), std::vector<std::string>{c.properties});
+    }
+}
+
 std::vector<std::string> calls(UtilityMachine& m, size_t disk) {
     return drive(m, disk)->CallLogLines();
 }
