@@ -2,6 +2,7 @@
 // before sending anything, and how failures come back.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -424,6 +425,64 @@ TEST(TcgOperations, OpalInitialSetupReportsMbrShadowingThatWasNotEnabled) {
               "INFO: Initial setup of TPer complete on 1/1\n"
               "WARN: Initial setup: MBR shadowing was not enabled (setMBREnable failed)\n");
     EXPECT_TRUE(r.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TcgOperations, PbaImageGoesToTheMbrTableInChunksThatFit) {
+    const std::string path =
+        testing::TempDir() + "tcg_ops_test_pba_" + std::to_string(getpid()) + ".img";
+    std::string image(2000, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = char(i * 7);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(image.data(), 1, image.size(), f);
+    std::fclose(f);
+
+    OpalDevice dev;
+    prepare(dev);
+    scriptStart(dev.replies, false);
+    for (int i = 0; i < 3; ++i) dev.replies.push_back({0, kOk});
+    dev.replies.push_back({0, kEndOfSession});
+    const Captured c = run([&] { return dev.loadPBA("pw", path.c_str()); });
+    std::remove(path.c_str());
+    EXPECT_EQ(c.rc, 0);
+    EXPECT_EQ(c.out,
+              "INFO: Writing PBA to MBR: 912 of 2000 bytes (45%)\n"
+              "INFO: Writing PBA to MBR: 1824 of 2000 bytes (91%)\n"
+              "INFO: Writing PBA to MBR: 2000 of 2000 bytes (100%)\n"
+              "INFO: PBA image " +
+                  path + " written to MBR\n");
+    const auto sent = dev.sends();
+    ASSERT_EQ(sent.size(), 5u);  // start, three writes, End of Session
+    const Bytes mbr = {0xA8, 0, 0, 0x08, 0x04, 0, 0, 0, 0};
+    const size_t offsets[] = {0, 912, 1824};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const Bytes p = payload(sent[1 + i]);
+        const size_t n = i < 2 ? 912 : 176;
+        TcgBytes data;
+        tcgEncodeBytes(data, reinterpret_cast<const uint8_t*>(image.data()) + offsets[i], n);
+        EXPECT_EQ(p, cat({{0xF8},
+                          mbr,
+                          kSet,
+                          {0xF0, 0xF2, 0x00},
+                          tcgUintToken(offsets[i]),
+                          {0xF3, 0xF2, 0x01},
+                          data,
+                          {0xF3, 0xF1},
+                          kStatusList}));
+        EXPECT_LE(sent[1 + i].size(), 1024u);
+    }
+    // A file that is not there is refused before anything is sent.
+    OpalDevice none;
+    prepare(none);
+    const Captured missing = run([&] { return none.loadPBA("pw", path.c_str()); });
+    EXPECT_EQ(missing.rc, 0x83);
+    EXPECT_EQ(missing.out, "ERR : Unable to open PBA image file " + path + "\n");
+    EXPECT_TRUE(none.transfers.empty());
 }
 
 }  // namespace
