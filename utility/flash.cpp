@@ -57,8 +57,10 @@ bool writeFile(const char* path, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f != nullptr && std::fclose(f) != 0) ok = false;
-    std::remove(path);  // rename does not replace a file on every system
-    if (ok && std::rename(temp.c_str(), path) != 0) ok = false;
+    // Where rename does not replace an existing file, the old one goes only once the new one
+    // is complete.
+    if (ok && std::rename(temp.c_str(), path) != 0)
+        ok = std::remove(path) == 0 && std::rename(temp.c_str(), path) == 0;
     if (!ok) std::remove(temp.c_str());
     return ok;
 }
