@@ -486,3 +486,39 @@ TEST(TcgOperations, PbaImageGoesToTheMbrTableInChunksThatFit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TcgOperations, EnterpriseListingOfOneBandReportsItsFailure) {
+    EnterpriseDevice dev;
+    prepare(dev);
+    dev.hashingDisabled = 0;  // the MSID goes as text whatever the device says
+    dev.diskInfo.Enterprise = true;
+    auto& r = dev.replies;
+    r.push_back({0, syncSessionReply(105, 9)});
+    r.push_back({0, methodReply(cat({{0xF0, 0xF0, 0xF0, 0xF2},
+                                     tcgTextToken("PIN"),
+                                     tcgTextToken("MSIDX"),
+                                     {0xF3, 0xF1, 0xF1, 0xF1}}))});
+    r.push_back({0, kEndOfSession});
+    scriptStart(r, true, false);
+    r.push_back({0, kEndOfSession});
+    const Captured c = run([&] { return dev.listLockingRanges("", 1); });
+    EXPECT_EQ(c.rc, 135);
+    EXPECT_EQ(c.out,
+              "INFO: Band[1]:\n"
+              "ERR : Session Authenticate failed (response = false)\n"
+              "INFO:     could not establish session for row[1]\n");
+    const auto sent = dev.sends();
+    ASSERT_EQ(sent.size(), 6u);
+    // BandMaster1 with the MSID as a text atom.
+    EXPECT_EQ(payload(sent[4]),
+              cat({{0xF8, 0xA8, 0, 0,    0,    0,    0, 0, 0, 0x01, 0xA8, 0, 0,    0,    0x06,
+                    0,    0,    0, 0x0C, 0xF0, 0xA8, 0, 0, 0, 0x09, 0,    0, 0x80, 0x02, 0xF2},
+                   tcgTextToken("Challenge"),
+                   tcgTextToken("MSIDX"),
+                   {0xF3, 0xF1},
+                   kStatusList}));
+}
+
+}  // namespace
