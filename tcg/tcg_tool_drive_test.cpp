@@ -253,14 +253,15 @@ TEST(TcgToolDrives, HashedCredentialIsNotShown) {
     tcgLogLevel() = TCG_INFO;
     std::string serial = "SEROPAL01";
     serial.resize(20, ' ');
-    for (const char* password : {"Pw-Secret-77", "New-Secret-88"}) {
-        std::vector<uint8_t> token;
-        TcgHashPassword(token, password, std::vector<uint8_t>(serial.begin(), serial.end()),
-                        kTcgHashIterations, kTcgHashSize);
-        const std::string derived(token.begin() + 2, token.end());
-        EXPECT_FALSE(shows(r.out, derived)) << password;
-        EXPECT_FALSE(shows(r.out, password));
-    }
+    // The session start carried the derived key of the old password (derived once per run:
+    // this asks the same cache); the new one was never sent.
+    std::vector<uint8_t> token;
+    TcgHashPassword(token, "Pw-Secret-77", std::vector<uint8_t>(serial.begin(), serial.end()),
+                    kTcgHashIterations, kTcgHashSize);
+    ASSERT_EQ(token.size(), 34u);
+    EXPECT_FALSE(shows(r.out, std::string(token.begin() + 2, token.end())));
+    EXPECT_FALSE(shows(r.out, "Pw-Secret-77"));
+    EXPECT_FALSE(shows(r.out, "New-Secret-88"));
     EXPECT_FALSE(drive(m, 0)->Session().has_value());
 }
 
