@@ -132,8 +132,11 @@ bool Sanitize(Disk& d, ARK_ATA_PASSTHROUGH& h) {
             if (san.frozen) status |= 0x2000;
             if (san.antifreeze) status |= 0x1000;
             h.sector_count = status;
-            h.lba_low = uint16_t(uint64_t{san.progress} * 0xFFFF / kDone);
-            h.lba_mid = h.lba_high = 0;
+            // Progress in LBA 15:0: its low byte in LBA low, its high byte in LBA mid.
+            const uint16_t progress = uint16_t(uint64_t{san.progress} * 0xFFFF / kDone);
+            h.lba_low = progress & 0xFF;
+            h.lba_mid = progress >> 8;
+            h.lba_high = 0;
             return san.state != DiskSanitize::Failed;
         }
         case kCryptoScramble:
@@ -147,7 +150,7 @@ bool Sanitize(Disk& d, ARK_ATA_PASSTHROUGH& h) {
             san.frozen = true;
             return true;
         case kAntifreeze:
-            if (lba != kAntifreezeSignature) return false;
+            if (lba != kAntifreezeSignature || san.frozen) return false;
             san.antifreeze = true;
             return true;
         default:
@@ -156,7 +159,7 @@ bool Sanitize(Disk& d, ARK_ATA_PASSTHROUGH& h) {
 }
 
 // Mode 3 (offsets, save) and mode 7 (the whole image at once, save).
-bool Microcode(Disk& d, const ARK_ATA_PASSTHROUGH& h, const uint8_t* data, size_t length) {
+bool Microcode(Disk& d, ARK_ATA_PASSTHROUGH& h, const uint8_t* data, size_t length) {
     const uint8_t mode = uint8_t(h.features);
     const size_t blocks = size_t(h.sector_count & 0xFF) | size_t(h.lba_low & 0xFF) << 8;
     const size_t offset = (size_t(h.lba_mid & 0xFF) | size_t(h.lba_high & 0xFF) << 8) * 512;
@@ -180,7 +183,12 @@ bool Microcode(Disk& d, const ARK_ATA_PASSTHROUGH& h, const uint8_t* data, size_
         d.microcode.clear();
         return false;
     }
-    if (d.microcode.size() < total) return mode == 0x03;  // more to come
+    // COUNT answers 1 while more segments are expected, 2 once the new microcode is in use.
+    if (d.microcode.size() < total) {
+        h.sector_count = 0x01;
+        return mode == 0x03;
+    }
+    h.sector_count = 0x02;
     std::string revision(d.microcode.begin() + 8, d.microcode.begin() + 16);
     while (!revision.empty() && (revision.back() == ' ' || revision.back() == '\0'))
         revision.pop_back();

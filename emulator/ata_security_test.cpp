@@ -117,4 +117,89 @@ TEST(AtaSecurity, SanitizeNeedsItsKeys) {
     EXPECT_EQ(e->Snapshot().disks.at(256).sanitize.state, emu::DiskSanitize::Idle);
 }
 
+// A command without data whose whole reply header the test reads.
+ARK_ATA_PASSTHROUGH Reply(emu::Emulator& e, ARK_ATA_PASSTHROUGH h, std::vector<uint8_t> data = {}) {
+    h.disk = 256;
+    h.sectors = uint16_t(data.size() / 512);
+    h.protocol = data.empty() ? 0 : ARK_ATA_DATA_OUT;
+    std::vector<uint8_t> buffer(20 + data.size() + 20, 0);
+    std::memcpy(buffer.data(), &h, sizeof h);
+    std::copy(data.begin(), data.end(), buffer.begin() + 20);
+    const uint32_t inLen = uint32_t(20 + data.size());
+    EXPECT_EQ(
+        e.Handle(ARK_REQ_ATA_PASSTHROUGH, buffer.data(), inLen, buffer.data() + inLen, 20, nullptr),
+        0);
+    ARK_ATA_PASSTHROUGH reply;
+    std::memcpy(&reply, buffer.data() + inLen, sizeof reply);
+    return reply;
+}
+
+TEST(AtaSecurity, SanitizeStatusReportsProgressInLba15To0) {
+    auto e = EmulatorFrom(kDisk);
+    ARK_ATA_PASSTHROUGH erase{};
+    erase.command = 0xB4;
+    erase.features = 0x0012;
+    erase.lba_low = 0x4272;  // "BkEr"
+    erase.lba_mid = 0x0045;
+    erase.lba_high = 0x006B;
+    ASSERT_EQ(Reply(*e, erase).command, kOk);
+    e->Modify([](emu::State& s) { s.disks.at(256).sanitize.progress = 4000; });
+    ARK_ATA_PASSTHROUGH status{};
+    status.command = 0xB4;
+    const ARK_ATA_PASSTHROUGH r = Reply(*e, status);
+    EXPECT_EQ(r.command, kOk);
+    EXPECT_EQ(r.sector_count, 0x4000);  // in progress
+    // 40% of 0xFFFF is 0x6666: LBA 7:0 in the low byte of LBA low, 15:8 in that of LBA mid.
+    EXPECT_EQ(r.lba_low, 0x66);
+    EXPECT_EQ(r.lba_mid, 0x66);
+    EXPECT_EQ(r.lba_high, 0);
+}
+
+TEST(AtaSecurity, AntifreezeLockIsRefusedWhileFrozen) {
+    auto e = EmulatorFrom(kDisk);
+    ARK_ATA_PASSTHROUGH freeze{};
+    freeze.command = 0xB4;
+    freeze.features = 0x0020;
+    freeze.lba_low = 0x466B;  // "FrLk"
+    freeze.lba_mid = 0x004C;
+    freeze.lba_high = 0x0072;
+    ASSERT_EQ(Reply(*e, freeze).command, kOk);
+    ARK_ATA_PASSTHROUGH anti{};
+    anti.command = 0xB4;
+    anti.features = 0x0040;
+    anti.lba_low = 0x4169;  // "Anti"
+    anti.lba_mid = 0x0074;
+    anti.lba_high = 0x006E;
+    EXPECT_EQ(Reply(*e, anti).command, kAbort);
+    EXPECT_FALSE(e->Snapshot().disks.at(256).sanitize.antifreeze);
+}
+
+TEST(AtaSecurity, MicrocodeCountSaysMoreExpectedOrApplied) {
+    auto e = EmulatorFrom(kDisk);
+    std::vector<uint8_t> image(3 * 512, 0x11);
+    const uint32_t total = uint32_t(image.size());
+    std::memcpy(image.data(), "DMFW", 4);
+    std::memcpy(image.data() + 4, &total, 4);
+    std::memcpy(image.data() + 8, "REV9    ", 8);
+    struct Row {
+        size_t first, blocks;
+        uint16_t count;
+    };
+    for (const Row& row : {Row{0, 2, 0x01}, Row{2, 1, 0x02}}) {
+        SCOPED_TRACE(row.first);
+        ARK_ATA_PASSTHROUGH h{};
+        h.command = 0x92;
+        h.features = 0x03;
+        h.sector_count = uint16_t(row.blocks);
+        h.lba_mid = uint16_t(row.first);
+        const ARK_ATA_PASSTHROUGH r =
+            Reply(*e, h,
+                  std::vector<uint8_t>(image.begin() + row.first * 512,
+                                       image.begin() + (row.first + row.blocks) * 512));
+        EXPECT_EQ(r.command, kOk);
+        EXPECT_EQ(r.sector_count, row.count);
+    }
+    EXPECT_EQ(e->Snapshot().disks.at(256).fwrev, "REV9");
+}
+
 }  // namespace

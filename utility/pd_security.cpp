@@ -10,6 +10,8 @@
 #include "ata_command.h"
 #include "numbers.h"
 #include "pdcmd_options.h"
+#include "selection.h"
+#include "values.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ constexpr uint8_t kDownloadMicrocode = 0x92;
 constexpr uint8_t kIdentifyDevice = 0xEC;
 
 constexpr size_t kPasswordBytes = 32;
+// Block count and offset each travel in two 8-bit registers; 16 MiB stays well inside them.
 constexpr size_t kMaxMicrocodeBytes = size_t{16} << 20;
 
 // The SANITIZE DEVICE subcommands and the key each must carry in its LBA.
@@ -54,6 +57,27 @@ bool passwordBlock(const char* password, uint16_t control, std::vector<uint8_t>&
     std::memcpy(block.data() + 2, password, length);
     block[34] = block[35] = 0xFF;  // keep the master password revision
     return true;
+}
+
+// A disk that holds an array's data or stands by as a spare is not erased: the array would
+// lose its data without the controller knowing.
+bool holdsArrayData(uint32_t disk, const char* location) {
+    ARK_VD_INFO info;
+    if (!readDeviceInfo(disk, info)) {
+        std::printf("fail to get disk info\n");
+        return true;
+    }
+    if (info.disk.flags & ARK_DISK_SPARE) {
+        std::printf("disk %s is a spare disk; take it back with -D %s first\n", location, location);
+        return true;
+    }
+    for (uint32_t parent : info.disk.parents) {
+        if (!arkIsEmptySlot(parent)) {
+            std::printf("disk %s belongs to an array; delete the array first\n", location);
+            return true;
+        }
+    }
+    return false;
 }
 
 int report(const AtaResult& r, const char* what) {
@@ -103,7 +127,8 @@ int sanitizeStatus(uint32_t disk) {
     const AtaResult r = runAta(disk, c);
     if (report(r, "SANITIZE STATUS") != 0) return 1;
     const uint16_t status = r.reply.sector_count;
-    const unsigned progress = r.reply.lba_low;
+    // Progress is LBA 15:0: the low bytes of LBA low and LBA mid.
+    const unsigned progress = (r.reply.lba_low & 0xFFu) | (r.reply.lba_mid & 0xFFu) << 8;
     if (status & 0x4000) {
         const unsigned hundredths = progress * 10000u / 0xFFFF;
         std::printf("Sanitize:            in progress, %u.%02u%% done\n", hundredths / 100,
@@ -118,14 +143,22 @@ int sanitizeStatus(uint32_t disk) {
     return 0;
 }
 
-// The disk's firmware revision from IDENTIFY DEVICE, or "" when it cannot be read.
-std::string firmwareRevision(uint32_t disk) {
-    std::vector<uint8_t> page(ARK_SECTOR_SIZE, 0);
+// The disk's IDENTIFY page, or false when it cannot be read.
+bool identify(uint32_t disk, std::vector<uint8_t>& page) {
+    page.assign(ARK_SECTOR_SIZE, 0);
     AtaCommand c;
     c.command = kIdentifyDevice;
     c.device = 0xA0;
     c.protocol = ARK_ATA_DATA_IN;
-    if (runAta(disk, c, &page).outcome != AtaOutcome::Ok) return "";
+    return report(runAta(disk, c, &page), "IDENTIFY DEVICE") == 0;
+}
+
+uint16_t word(const std::vector<uint8_t>& page, int w) {
+    return static_cast<uint16_t>(page[2 * w] | page[2 * w + 1] << 8);
+}
+
+// The firmware revision of an IDENTIFY page.
+std::string firmwareRevision(const std::vector<uint8_t>& page) {
     std::string text;
     for (int w = 23; w < 27; ++w) {
         text += static_cast<char>(page[2 * w + 1]);
@@ -152,38 +185,65 @@ int microcode(uint32_t disk, const char* path) {
         std::printf("%s is not a microcode file this disk can take\n", path);
         return 1;
     }
-    image.resize((image.size() + ARK_SECTOR_SIZE - 1) / ARK_SECTOR_SIZE * ARK_SECTOR_SIZE, 0);
-    const size_t totalBlocks = image.size() / ARK_SECTOR_SIZE;
-    if (totalBlocks > 0xFFFF) {
-        std::printf("%s is too large for segmented download\n", path);
+    // The disk takes whole 512-byte blocks; a file that is not made of them is not padded into
+    // something its maker did not write.
+    if (image.size() % ARK_SECTOR_SIZE != 0) {
+        std::printf("%s is not a whole number of 512-byte blocks\n", path);
         return 1;
     }
-    // Mode 3: segments of at most 64 blocks, each at its offset, saved when the last arrives.
-    constexpr size_t kSegmentBlocks = 64;
-    for (size_t block = 0; block < totalBlocks; block += kSegmentBlocks) {
-        const size_t blocks = std::min(kSegmentBlocks, totalBlocks - block);
+    const size_t totalBlocks = image.size() / ARK_SECTOR_SIZE;
+    std::vector<uint8_t> page;
+    if (!identify(disk, page)) return 1;
+    if (!(word(page, 83) & 0x0001)) {
+        std::printf("the disk does not support DOWNLOAD MICROCODE\n");
+        return 1;
+    }
+    // Mode 3 in segments of the largest size the disk names (64 blocks when it names none), or
+    // mode 7 in one command when it takes no offsets.
+    const uint16_t w119 = word(page, 119);
+    const bool offsets = (w119 & 0xC010) == 0x4010;
+    const uint16_t largest = word(page, 235);
+    size_t segmentBlocks = totalBlocks;
+    if (offsets) segmentBlocks = (largest != 0 && largest != 0xFFFF) ? largest : 64;
+    AtaResult last;
+    for (size_t block = 0; block < totalBlocks; block += segmentBlocks) {
+        const size_t blocks = std::min(segmentBlocks, totalBlocks - block);
         std::vector<uint8_t> segment(image.begin() + block * ARK_SECTOR_SIZE,
                                      image.begin() + (block + blocks) * ARK_SECTOR_SIZE);
         AtaCommand c;
         c.command = kDownloadMicrocode;
-        c.features = 0x03;
+        c.features = offsets ? 0x03 : 0x07;
         c.count = static_cast<uint16_t>(blocks & 0xFF);
         c.lbaLow = static_cast<uint16_t>(blocks >> 8);
         c.lbaMid = static_cast<uint16_t>(block & 0xFF);
         c.lbaHigh = static_cast<uint16_t>(block >> 8);
         c.device = 0xA0;
         c.protocol = ARK_ATA_DATA_OUT;
-        if (report(runAta(disk, c, &segment), "DOWNLOAD MICROCODE") != 0) return 1;
+        last = runAta(disk, c, &segment);
+        if (report(last, "DOWNLOAD MICROCODE") != 0) {
+            if (block > 0) std::printf("the disk took %zu of %zu blocks\n", block, totalBlocks);
+            return 1;
+        }
     }
-    const std::string revision = firmwareRevision(disk);
-    std::printf("microcode downloaded; firmware revision %s\n",
-                revision.empty() ? "unknown" : revision.c_str());
+    // COUNT 2: the new microcode is in use; anything else means the disk still waits for more.
+    if ((last.reply.sector_count & 0xFF) != 0x02) {
+        std::printf("the disk took the microcode but did not apply it (COUNT %u)\n",
+                    last.reply.sector_count & 0xFFu);
+        return 1;
+    }
+    const std::string before = firmwareRevision(page);
+    const std::string after = identify(disk, page) ? firmwareRevision(page) : "unknown";
+    std::printf("microcode downloaded; firmware revision %s (was %s)\n", after.c_str(),
+                before.c_str());
     return 0;
 }
 
 }  // namespace
 
-int pdSecurityAction(uint32_t disk, const PdOptions& o, const char*) {
+int pdSecurityAction(uint32_t disk, const PdOptions& o, const char* location) {
+    const bool erases = o.action == 'e' || o.action == 'E' || o.action == kSanitizeBlockErase ||
+                        o.action == kSanitizeCryptoScramble || o.action == kSanitizeOverwrite;
+    if (erases && holdsArrayData(disk, location)) return 1;
     switch (o.action) {
         case 'p':
             return securityCommand(disk, kSetPassword, o, o.maximum ? 0x0100 : 0,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -186,7 +187,7 @@ TEST_F(PdSecurity, SanitizeOverwriteCarriesPatternAndPasses) {
 
 TEST_F(PdSecurity, MicrocodeDownloadChangesTheFirmware) {
     const fs::path file = fs::path(testing::TempDir()) / "pd_security_microcode.bin";
-    std::vector<uint8_t> image(80 * 512, 0xAB);  // two segments: 64 and 16 blocks
+    std::vector<uint8_t> image(200 * 512, 0xAB);  // two segments: 128 and 72 blocks
     const uint32_t total = static_cast<uint32_t>(image.size());
     std::memcpy(image.data(), "DMFW", 4);
     std::memcpy(image.data() + 4, &total, 4);
@@ -195,27 +196,106 @@ TEST_F(PdSecurity, MicrocodeDownloadChangesTheFirmware) {
         .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     const auto r = run({"--pdcmd", "1/1", "-f", file.string()});
     fs::remove(file);
-    EXPECT_EQ(r.out, "microcode downloaded; firmware revision NEW2\n");
+    EXPECT_EQ(r.out, "microcode downloaded; firmware revision NEW2 (was OLD1)\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(disk().fwrev, "NEW2");
     const auto sent = m.requests(ARK_REQ_ATA_PASSTHROUGH);
-    ASSERT_EQ(sent.size(), 3u);  // two segments, then IDENTIFY
-    ARK_ATA_PASSTHROUGH second;
-    std::memcpy(&second, sent[1].input.data(), sizeof second);
+    ASSERT_EQ(sent.size(), 4u);  // IDENTIFY, two segments as large as the disk takes, IDENTIFY
+    ARK_ATA_PASSTHROUGH first, second;
+    std::memcpy(&first, sent[1].input.data(), sizeof first);
+    std::memcpy(&second, sent[2].input.data(), sizeof second);
+    EXPECT_EQ(first.command, 0x92);
+    EXPECT_EQ(first.sector_count, 128);
+    EXPECT_EQ(first.lba_mid, 0);
     EXPECT_EQ(second.command, 0x92);
     EXPECT_EQ(second.features, 0x03);
-    EXPECT_EQ(second.sector_count, 16);
-    EXPECT_EQ(second.lba_mid, 64);  // its offset in blocks
+    EXPECT_EQ(second.sector_count, 72);
+    EXPECT_EQ(second.lba_mid, 128);  // its offset in blocks
 }
 
 TEST_F(PdSecurity, MicrocodeTheDiskRefuses) {
-    const fs::path file = fs::path(testing::TempDir()) / "pd_security_not_microcode.bin";
-    std::ofstream(file) << "this is not a microcode image";
-    const auto r = run({"--pdcmd", "1/1", "-f", file.string()});
-    fs::remove(file);
-    EXPECT_EQ(r.out, "the disk aborted DOWNLOAD MICROCODE (status 0x51, error 0x04)\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(disk().fwrev, "OLD1");
+    // An image that announces 8 blocks but holds 4: every segment goes in, none applies it.
+    std::vector<uint8_t> partial(4 * 512, 0x5A);
+    const uint32_t announced = 8 * 512;
+    std::memcpy(partial.data(), "DMFW", 4);
+    std::memcpy(partial.data() + 4, &announced, 4);
+    std::memcpy(partial.data() + 8, "NEW3    ", 8);
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* out;  // %s: the file
+        size_t passthroughs;
+    };
+    const Row rows[] = {
+        {"not an image", std::vector<uint8_t>(1024, 'x'),
+         "the disk aborted DOWNLOAD MICROCODE (status 0x51, error 0x04)\n", 2},
+        {"not whole blocks", std::vector<uint8_t>(700, 'x'),
+         "%s is not a whole number of 512-byte blocks\n", 0},
+        {"over 16 MiB", std::vector<uint8_t>((16 << 20) + 512, 0),
+         "%s is not a microcode file this disk can take\n", 0},
+        {"shorter than it says", partial,
+         "the disk took the microcode but did not apply it (COUNT 1)\n", 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path file = fs::path(testing::TempDir()) / "pd_security_not_microcode.bin";
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(row.bytes.data()),
+                   std::streamsize(row.bytes.size()));
+        const auto r = run({"--pdcmd", "1/1", "-f", file.string()});
+        fs::remove(file);
+        char expected[512];
+        std::snprintf(expected, sizeof expected, row.out, file.string().c_str());
+        EXPECT_EQ(r.out, expected);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(m.requests(ARK_REQ_ATA_PASSTHROUGH).size(), row.passthroughs);
+        EXPECT_EQ(disk().fwrev, "OLD1");
+    }
+}
+
+// Disks that hold an array's data or stand by as spares, and modifiers given to the wrong
+// action: refused before anything reaches a disk.
+TEST(PdSecurityRefusals, NothingIsSent) {
+    UtilityMachine m{R"({"domains": [{"first_id": 256, "disks": [
+        {"port": 0, "capacity": 100000}, {"port": 1, "capacity": 100000},
+        {"port": 2, "capacity": 100000, "spare": true}, {"port": 3, "capacity": 100000}],
+        "arrays": [{"level": "RAID1", "members": [256, 257]}]}]})"};
+    struct Row {
+        std::vector<std::string> args;
+        const char* out;
+    };
+    const Row rows[] = {
+        {{"--pdcmd", "1/1", "-e", kPassword},
+         "disk 1/1 belongs to an array; delete the array first\n"},
+        {{"--pdcmd", "1/2", "-m", "-E", kPassword},
+         "disk 1/2 belongs to an array; delete the array first\n"},
+        {{"--pdcmd", "1/1", "--sanitize-block-erase"},
+         "disk 1/1 belongs to an array; delete the array first\n"},
+        {{"--pdcmd", "1/2", "--sanitize-crypto-scramble"},
+         "disk 1/2 belongs to an array; delete the array first\n"},
+        {{"--pdcmd", "1/1", "--sanitize-overwrite", "0"},
+         "disk 1/1 belongs to an array; delete the array first\n"},
+        {{"--pdcmd", "1/3", "-e", kPassword},
+         "disk 1/3 is a spare disk; take it back with -D 1/3 first\n"},
+        {{"--pdcmd", "1/3", "--sanitize-block-erase"},
+         "disk 1/3 is a spare disk; take it back with -D 1/3 first\n"},
+        {{"--pdcmd", "1/4", "-M", "-u", kPassword}, "-M goes with -p only\n"},
+        {{"--pdcmd", "1/4", "-m", "-i"}, "-m goes with the security commands only\n"},
+        {{"--pdcmd", "1/4", "-m", "--sanitize-block-erase"},
+         "-m goes with the security commands only\n"},
+        {{"--pdcmd", "1/4", "--overwrite-passes", "2", "--sanitize-block-erase"},
+         "--overwrite-passes goes with --sanitize-overwrite only\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[2]);
+        const auto r = m.run(row.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.out.find(kPassword), std::string::npos);
+        EXPECT_TRUE(m.requests(ARK_REQ_ATA_PASSTHROUGH).empty());
+    }
+    for (uint32_t id : {256u, 257u, 258u})
+        EXPECT_TRUE(m.emulator().Snapshot().disks.at(id).userData);
 }
 
 }  // namespace

@@ -34,6 +34,27 @@ const LongOption kPdOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+bool isSecurityAction(int action) {
+    return action == 'p' || action == 'u' || action == 'd' || action == 'e' || action == 'E';
+}
+
+// A modifier given with an action it does not belong to is refused, not ignored.
+bool modifiersFit(const PdOptions& o) {
+    if (o.maximum && o.action != 'p') {
+        std::printf("-M goes with -p only\n");
+        return false;
+    }
+    if (o.master && !isSecurityAction(o.action)) {
+        std::printf("-m goes with the security commands only\n");
+        return false;
+    }
+    if (o.passesGiven && o.action != kSanitizeOverwrite) {
+        std::printf("--overwrite-passes goes with --sanitize-overwrite only\n");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool readPdOptions(int argc, char** argv, PdOptions& options) {
@@ -45,7 +66,7 @@ bool readPdOptions(int argc, char** argv, PdOptions& options) {
                     std::printf("give one disk action; see arkutil -H pdcmd\n");
                     return false;
                 }
-                return true;
+                return modifiersFit(options);
             case 'm':
                 options.master = true;
                 continue;
@@ -57,6 +78,7 @@ bool readPdOptions(int argc, char** argv, PdOptions& options) {
                     std::printf("invalid pass count (1 to 16)\n");
                     return false;
                 }
+                options.passesGiven = true;
                 continue;
             case ':':
                 std::printf("option needs a value\n");

@@ -20,6 +20,7 @@ struct PdOptions {
     bool master = false;          // -m
     bool maximum = false;         // -M
     uint64_t overwritePasses = 1;
+    bool passesGiven = false;  // --overwrite-passes
 };
 
 // False with the reason printed: an unknown option, a missing value, two actions, no action, a
