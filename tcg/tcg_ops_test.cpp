@@ -522,3 +522,185 @@ TEST(TcgOperations, EnterpriseListingOfOneBandReportsItsFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// The method calls one operation sends inside its session, after the start and before the
+// End of Session.
+TEST(TcgOperations, MethodCallsOfEachOperation) {
+    const Bytes kLockingSP = {0xA8, 0, 0, 0x02, 0x05, 0, 0, 0, 0x02};
+    const Bytes kThisSP = {0xA8, 0, 0, 0, 0, 0, 0, 0, 0x01};
+    const Bytes kActivate = {0xA8, 0, 0, 0, 0x06, 0, 0, 0x02, 0x03};
+    const Bytes kRevertSP = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x11};
+    const Bytes kGenKey = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x10};
+    const Bytes kErase = {0xA8, 0, 0, 0, 0x06, 0, 0, 0x08, 0x03};
+    const Bytes kLockingInfo = {0xA8, 0, 0, 0x08, 0x01, 0, 0, 0, 0x01};
+    const Bytes kKey = {0xA8, 0, 0, 0x08, 0x06, 0, 0x03, 0, 0x02};
+    const Bytes maxRanges8 = methodReply({0xF0, 0xF0, 0xF2, 0x04, 0x08, 0xF3, 0xF1, 0xF1});
+    const Bytes activeKey = methodReply(cat({{0xF0, 0xF0, 0xF2, 0x0A}, kKey, {0xF3, 0xF1, 0xF1}}));
+    auto params = [](const Bytes& p) { return cat({{0xF0}, p, {0xF1}}); };
+    struct Case {
+        const char* what;
+        std::function<uint8_t(TcgDev&)> call;
+        std::vector<Bytes> replies;  // one per method call
+        std::vector<Bytes> calls;    // invoker, method and parameters of each
+        bool endsSession = true;     // a revert leaves that to the drive
+    };
+    const Case cases[] = {
+        {"activate with range 1 in single-user mode",
+         [](TcgDev& d) { return d.activateLockingSP_SUM(1, "pw"); },
+         {methodReply({0xF0, 0xF0, 0xF2, 0x06, 0x08, 0xF3, 0xF1, 0xF1}), kOk},
+         {cat({kLockingSP, kGet,
+               params({0xF0, 0xF2, 0x03, 0x06, 0xF3, 0xF2, 0x04, 0x06, 0xF3, 0xF1})}),
+          cat({kLockingSP, kActivate,
+               params(cat(
+                   {{0xF2, 0x83, 0x06, 0x00, 0x00, 0xF0}, tcgOpalRangeUid(1), {0xF1, 0xF3}}))})}},
+        {"revert keeping the global range's data",
+         [](TcgDev& d) { return d.revertLockingSP("pw", 1); },
+         {kOk},
+         {cat({kThisSP, kRevertSP, params({0xF2, 0x83, 0x06, 0x00, 0x00, 0x01, 0xF3})})},
+         false},
+        {"revert without keeping",
+         [](TcgDev& d) { return d.revertLockingSP("pw", 0); },
+         {kOk},
+         {cat({kThisSP, kRevertSP, params({})})},
+         false},
+        {"archive lock writes ReadLocked only",
+         [](TcgDev& d) { return d.setLockingRange(1, 4, "pw"); },
+         {maxRanges8, kOk},
+         {cat({kLockingInfo, kGet,
+               params({0xF0, 0xF2, 0x03, 0x04, 0xF3, 0xF2, 0x04, 0x04, 0xF3, 0xF1})}),
+          cat({tcgOpalRangeUid(1), kSet,
+               params({0xF2, 0x01, 0xF0, 0xF2, 0x07, 0x01, 0xF3, 0xF1, 0xF3})})}},
+        {"read-only locking on the global range",
+         [](TcgDev& d) { return d.configureLockingRange(0, 2, "pw"); },
+         {kOk},
+         {cat({tcgOpalRangeUid(0), kSet,
+               params({0xF2, 0x01, 0xF0, 0xF2, 0x05, 0x00, 0xF3, 0xF2, 0x06, 0x01, 0xF3, 0xF1,
+                       0xF3})})}},
+        {"rekey reads the key and generates it",
+         [](TcgDev& d) { return d.rekeyLockingRange(2, "pw"); },
+         {activeKey, kOk},
+         {cat({tcgOpalRangeUid(2), kGet,
+               params({0xF0, 0xF2, 0x03, 0x0A, 0xF3, 0xF2, 0x04, 0x0A, 0xF3, 0xF1})}),
+          cat({kKey, kGenKey, params({})})}},
+        {"enable User3",
+         [](TcgDev& d) { return d.enableUser("pw", "User3", 1); },
+         {kOk},
+         {cat({{0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x03},
+               kSet,
+               params({0xF2, 0x01, 0xF0, 0xF2, 0x05, 0x01, 0xF3, 0xF1, 0xF3})})}},
+        {"User2's password",
+         [](TcgDev& d) { return d.setPassword("pw", "User2", "new"); },
+         {kOk},
+         {cat({{0xA8, 0, 0, 0, 0x0B, 0, 0x03, 0, 0x02},
+               kSet,
+               params(
+                   {0xF2, 0x01, 0xF0, 0xF2, 0x03, 0xD0, 0x03, 'n', 'e', 'w', 0xF3, 0xF1, 0xF3})})}},
+        {"erase range 3 in single-user mode",
+         [](TcgDev& d) { return d.eraseLockingRange_SUM(3, "pw"); },
+         {kOk},
+         {cat({tcgOpalRangeUid(3), kErase, params({})})}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpalDevice dev;
+        prepare(dev);
+        scriptStart(dev.replies, false);
+        for (const Bytes& r : c.replies) dev.replies.push_back({0, r});
+        if (c.endsSession) dev.replies.push_back({0, kEndOfSession});
+        const Captured out = run([&] { return c.call(dev); });
+        EXPECT_EQ(out.rc, 0) << out.out;
+        const auto sent = dev.sends();
+        ASSERT_EQ(sent.size(), c.calls.size() + (c.endsSession ? 2 : 1));
+        for (size_t i = 0; i < c.calls.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(payload(sent[1 + i]), cat({{0xF8}, c.calls[i], kStatusList}));
+        }
+        if (c.endsSession) {
+            EXPECT_EQ(payload(sent.back()), Bytes{0xFA});
+        }
+        EXPECT_TRUE(dev.replies.empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TcgOperations, MethodCallsOfEachEnterpriseOperation) {
+    const Bytes kThisSP = {0xA8, 0, 0, 0, 0, 0, 0, 0, 0x01};
+    const Bytes kRevertSP = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x11};
+    const Bytes kGenKey = {0xA8, 0, 0, 0, 0x06, 0, 0, 0, 0x10};
+    const Bytes kKey = {0xA8, 0, 0, 0x08, 0x06, 0, 0, 0, 0x02};
+    auto params = [](const Bytes& p) { return cat({{0xF0}, p, {0xF1}}); };
+    auto named = [](const char* name, const Bytes& value) {
+        return cat({{0xF2}, tcgTextToken(name), value, {0xF3}});
+    };
+    struct Case {
+        const char* what;
+        std::function<uint8_t(TcgDev&)> call;
+        std::vector<Bytes> replies;
+        std::vector<Bytes> calls;
+        bool endsSession = true;
+    };
+    const Case cases[] = {
+        {"Locking SP revert, run on the Admin SP",
+         [](TcgDev& d) { return d.revertLockingSP("pw", 1); },
+         {kOk},
+         {cat({kThisSP, kRevertSP, params(named("KeepGlobalRangeKey", {0x01}))})},
+         false},
+        {"PSID revert of the SP",
+         [](TcgDev& d) { return d.revertTPer("psid", 1, 0); },
+         {kOk},
+         {cat({kThisSP, kRevertSP, params({})})},
+         false},
+        {"PSID revert of the TPer",
+         [](TcgDev& d) { return d.revertTPer("psid", 1, 1); },
+         {kOk},
+         {cat({kAdminSP, kRevert, params({})})},
+         false},
+        {"band 1 locking enabled",
+         [](TcgDev& d) { return d.configureLockingRange(1, 3, "pw"); },
+         {kOk},
+         {cat({tcgBandUid(1), kESet,
+               params(cat({{0xF0, 0xF1, 0xF0, 0xF0},
+                           named("ReadLockEnabled", {0x01}),
+                           named("WriteLockEnabled", {0x01}),
+                           named("LockOnReset", {0xF0, 0x00, 0xF1}),
+                           {0xF1, 0xF1}}))})}},
+        {"band 1 rekeyed",
+         [](TcgDev& d) { return d.rekeyLockingRange(1, "pw"); },
+         {methodReply(cat({{0xF0, 0xF0, 0xF0, 0xF2},
+                           tcgTextToken("ActiveKey"),
+                           kKey,
+                           {0xF3, 0xF1, 0xF1, 0xF1}})),
+          kOk},
+         {cat({tcgBandUid(1), kEGet,
+               params(cat({{0xF0},
+                           named("startColumn", tcgTextToken("ActiveKey")),
+                           named("endColumn", tcgTextToken("ActiveKey")),
+                           {0xF1}}))}),
+          cat({kKey, kGenKey, params({})})}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EnterpriseDevice dev;
+        prepare(dev);
+        dev.diskInfo.Enterprise = true;
+        scriptStart(dev.replies, true);
+        for (const Bytes& r : c.replies) dev.replies.push_back({0, r});
+        if (c.endsSession) dev.replies.push_back({0, kEndOfSession});
+        const Captured out = run([&] { return c.call(dev); });
+        EXPECT_EQ(out.rc, 0) << out.out;
+        const auto sent = dev.sends();
+        ASSERT_EQ(sent.size(), c.calls.size() + (c.endsSession ? 3 : 2));
+        for (size_t i = 0; i < c.calls.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(payload(sent[2 + i]), cat({{0xF8}, c.calls[i], kStatusList}));
+        }
+        EXPECT_TRUE(dev.replies.empty());
+    }
+}
+
+}  // namespace
