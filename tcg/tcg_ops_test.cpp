@@ -704,3 +704,59 @@ TEST(TcgOperations, MethodCallsOfEachEnterpriseOperation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TcgOperations, EnterpriseMaxRangesFallsBackToTheLockingInfoRow) {
+    const Bytes table = {0xA8, 0, 0, 0x08, 0x01, 0, 0, 0, 0x00};
+    const Bytes row = {0xA8, 0, 0, 0x08, 0x01, 0, 0, 0, 0x01};
+    const Bytes five = methodReply(
+        cat({{0xF0, 0xF0, 0xF0, 0xF2}, tcgTextToken("MaxRanges"), {0x05, 0xF3, 0xF1, 0xF1, 0xF1}}));
+    struct Case {
+        const char* what;
+        uint8_t tableStatus, rowStatus;
+        uint8_t rc;
+        uint16_t max;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"the table answers", 0, 0, 0, 5, ""},
+        {"the row answers", 12, 0, 0, 5, "ERR : method status code INVALID_PARAMETER\n"},
+        {"neither answers", 12, 12, 12, 0,
+         "ERR : method status code INVALID_PARAMETER\nERR : method status code "
+         "INVALID_PARAMETER\nERR : Unable to get MaxRanges from LockingInfo table\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EnterpriseDevice dev;
+        prepare(dev);
+        dev.diskInfo.Enterprise = true;
+        dev.replies.push_back({0, syncSessionReply(105, 9)});
+        dev.replies.push_back({0, c.tableStatus ? methodReply({0xF0, 0xF1}, c.tableStatus) : five});
+        dev.replies.push_back({0, kEndOfSession});
+        if (c.tableStatus) {
+            dev.replies.push_back({0, syncSessionReply(105, 10)});
+            dev.replies.push_back({0, c.rowStatus ? methodReply({0xF0, 0xF1}, c.rowStatus) : five});
+            dev.replies.push_back({0, kEndOfSession});
+        }
+        uint16_t max = 0;
+        const Captured out = run([&] { return dev.getMaxRanges(&max); });
+        EXPECT_EQ(out.rc, c.rc);
+        EXPECT_EQ(max, c.max);
+        EXPECT_EQ(out.out, c.out);
+        const auto sent = dev.sends();
+        ASSERT_EQ(sent.size(), c.tableStatus ? 6u : 3u);
+        // The invoking UID follows the Call token.
+        auto invoker = [&](size_t i) {
+            const Bytes p = payload(sent[i]);
+            return Bytes(p.begin() + 1, p.begin() + 10);
+        };
+        EXPECT_EQ(invoker(1), table);
+        if (c.tableStatus) {
+            EXPECT_EQ(invoker(4), row);
+        }
+        EXPECT_TRUE(dev.replies.empty());
+    }
+}
+
+}  // namespace
