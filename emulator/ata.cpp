@@ -72,6 +72,9 @@ bool Trusted(Disk& d, Command& c) {
     if (!d.trusted) return false;
     const uint8_t protocol = uint8_t(h.features);
     const uint16_t comId = uint16_t((h.lba_mid & 0xFF) | (h.lba_high & 0xFF) << 8);
+    // The transfer length in 512-byte units sits in COUNT (low byte) and LBA low (high byte).
+    const uint16_t transfer = uint16_t((h.sector_count & 0xFF) | (h.lba_low & 0xFF) << 8);
+    if (h.sectors == 0 || transfer != h.sectors) return false;
     if (h.command == kTrustedSend) {
         return h.protocol == ARK_ATA_DATA_OUT &&
                d.trusted->TrustedSend(protocol, comId, c.dataOut, c.length);

@@ -218,9 +218,17 @@ void ReadDisk(const json& j, const std::string& where, Disk& d, std::string& err
     if (failing) MakeFailing(d.smart);
     std::string tcg;
     f.String("tcg", tcg);
+    const json* settings = f.Raw("tcg_settings");
     if (f.Ok() && !tcg.empty()) {
         d.trusted = MakeTrustedDevice(tcg);
-        if (!d.trusted) f.Fail("tcg", "no drive model registered as \"" + tcg + "\"");
+        std::string why;
+        if (!d.trusted) {
+            f.Fail("tcg", "no drive model registered as \"" + tcg + "\"");
+        } else if (!d.trusted->Configure(settings ? *settings : json(), why)) {
+            f.Fail("tcg_settings", why);
+        }
+    } else if (f.Ok() && settings) {
+        f.Fail("tcg_settings", "settings without a \"tcg\" drive model");
     }
     if (f.Ok() && d.capacity == 0) f.Fail("capacity", "a disk needs a capacity in sectors");
     f.Finish();

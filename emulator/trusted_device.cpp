@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "tcg/profiles_builtin.h"
+
 namespace emu {
 namespace {
 
@@ -12,8 +14,14 @@ struct Registry {
 };
 
 Registry& TheRegistry() {
-    static Registry registry;
-    return registry;
+    static Registry* registry = [] {
+        auto* r = new Registry;
+        tcg::ForEachBuiltInProfile([r](const std::string& name, TrustedDeviceFactory factory) {
+            r->factories[name] = std::move(factory);
+        });
+        return r;
+    }();
+    return *registry;
 }
 
 }  // namespace

@@ -1,0 +1,112 @@
+#pragma once
+
+// A self-encrypting drive behind ATA TRUSTED SEND / RECEIVE: Level 0 Discovery, the
+// Properties exchange, one session at a time on the base ComID, and the SPs behind it.
+// Every frame it receives is checked strictly; what it refuses ends the command with ATA
+// ABRT and is listed in FrameErrors(). Calls are recorded, decoded, in CallLog().
+//
+// Not thread-safe by itself: the controller emulator calls it under its own lock, and tests
+// inspect it between requests.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "call_log.h"
+#include "faults.h"
+#include "model.h"
+#include "profile.h"
+#include "trusted_device.h"
+
+namespace emu::tcg {
+
+struct SessionInfo {
+    uint32_t tsn = 0;
+    uint32_t hsn = 0;
+    Uid sp{};
+    bool write = false;
+    std::vector<Uid> authorities;  // signed in or authenticated, besides Anybody
+};
+
+class SedDrive : public TrustedDevice {
+public:
+    // MSID and PSID defaults; Configure may replace them.
+    explicit SedDrive(const Profile& profile);
+
+    // Scenario settings: {"msid": text, "psid": text, "tper_properties": {name: number or
+    // null to leave it out}}. False with a message naming the field.
+    bool Configure(const nlohmann::json& settings, std::string& error) override;
+
+    bool TrustedSend(uint8_t protocol, uint16_t comId, const uint8_t* data, size_t length) override;
+    bool TrustedReceive(uint8_t protocol, uint16_t comId, uint8_t* data, size_t length) override;
+    // The SPs and credentials; open sessions and queued replies are not kept (the next run
+    // finds the drive as after a power cycle).
+    nlohmann::json SaveState() const override;
+    bool RestoreState(const nlohmann::json& state) override;
+
+    // --- for tests ---
+    const Profile& profile() const { return m_profile; }
+    uint16_t BaseComId() const { return m_profile.baseComId; }
+    void InjectFault(const Fault& fault) { m_faults.push_back(fault); }
+    void ClearFaults() { m_faults.clear(); }
+    const std::vector<Call>& CallLog() const { return m_calls; }
+    std::vector<std::string> CallLogLines() const;
+    void ClearCallLog() { m_calls.clear(); }
+    const std::vector<std::string>& FrameErrors() const { return m_frameErrors; }
+    void ClearFrameErrors() { m_frameErrors.clear(); }
+    const std::optional<SessionInfo>& Session() const { return m_session; }
+    size_t QueuedReplies() const { return m_queue.size(); }
+    // The properties the TPer reports; nullopt removes one from its reply.
+    void SetTPerProperty(const std::string& name, std::optional<uint64_t> value);
+    // What the host announced in its last Properties call (0 when it did not say).
+    uint64_t HostProperty(const std::string& name) const;
+    bool PropertiesExchanged() const { return m_propertiesExchanged; }
+    // The persistent model: SPs, tables, credentials.
+    const DriveModel& Model() const { return m_model; }
+    DriveModel& MutableModel() { return m_model; }
+    // The PIN held by a C_PIN row of an SP; nullopt when there is no such row.
+    std::optional<Bytes> Pin(const Uid& sp, const Uid& cpinRow) const;
+
+private:
+    struct Reply {
+        uint32_t tsn = 0, hsn = 0;
+        Bytes frame;
+        int64_t pendingPolls = 0;  // -1: never ready
+    };
+    struct Parsed;  // one decoded method call
+
+    bool Refuse(const std::string& why);
+    bool FaultMatches(Fault& f, Fault::Kind kind, const Call* call, uint16_t comId);
+    Fault* TakeFault(Fault::Kind kind, const Call* call, uint16_t comId = 0);
+    void Queue(uint32_t tsn, uint32_t hsn, Bytes payload, const Call* call);
+    bool HandleSessionManager(const std::vector<Token>& tokens);
+    bool HandleSession(uint32_t tsn, uint32_t hsn, const std::vector<Token>& tokens);
+    uint8_t Properties(const std::vector<Token>& params, Bytes& results);
+    uint8_t StartSession(const std::vector<Token>& params, Call& call, Bytes& results);
+    uint8_t CloseSession(const std::vector<Token>& params, Bytes& results);
+    uint8_t Invoke(const Uid& invoker, const Uid& method, const std::vector<Token>& params,
+                   Bytes& results);
+    uint8_t Authenticate(const Uid& method, const std::vector<Token>& params, Bytes& results);
+    // SUCCESS, NOT_AUTHORIZED for a wrong proof, AUTHORITY_LOCKED_OUT, INVALID_PARAMETER
+    // for an authority the SP does not have or that is a class or disabled.
+    uint8_t CheckCredential(Sp& sp, const Uid& authority, const std::optional<Bytes>& proof);
+    Call NewCall(const Uid& invoker, const Uid& method, const std::vector<Token>& params) const;
+    std::string AuthorityText() const;
+    Bytes Discovery() const;
+
+    Profile m_profile;
+    DriveModel m_model;
+    std::vector<std::pair<std::string, uint64_t>> m_tperProperties;
+    std::vector<std::pair<std::string, uint64_t>> m_hostProperties;
+    bool m_propertiesExchanged = false;
+    std::optional<SessionInfo> m_session;
+    uint32_t m_nextTsn = 1;
+    bool m_endSessionAfterReply = false;  // a revert ends the session it ran in
+    std::deque<Reply> m_queue;
+    std::vector<Fault> m_faults;
+    std::vector<Call> m_calls;
+    std::vector<std::string> m_frameErrors;
+};
+
+}  // namespace emu::tcg
