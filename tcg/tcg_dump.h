@@ -12,6 +12,6 @@ void tcgHexDump(const void* data, size_t length,
 
 // The frame at `frame` (a 1024-byte command or reply buffer) as its header fields and one
 // named token a line, at DBG. Tokens inside `secrets` and, with `secretValues`, every byte
-// string but a UID print as "<credential>".
+// string (an 8-byte credential looks like a UID) print as "<credential>".
 void tcgAnnotatedDump(const char* direction, const uint8_t* frame,
                       const std::vector<std::pair<uint32_t, uint32_t>>& secrets, bool secretValues);

@@ -67,8 +67,7 @@ void tcgAnnotatedDump(const char* direction, const uint8_t* frame,
             return;
         }
         std::string text;
-        if (hidden(secrets, at, at + token.totalLength) ||
-            (secretValues && token.isByteString && token.dataLength != 8)) {
+        if (hidden(secrets, at, at + token.totalLength) || (secretValues && token.isByteString)) {
             text = "<credential>";
         } else {
             text = describe(token);
