@@ -290,10 +290,10 @@ TEST(TcgDumps, EveryDumpHidesCredentials) {
     dev.replies.push_back({0, syncSessionReply(105, 7)});
     dev.replies.push_back({0, methodReply({0xF0, 0x01, 0xF1})});
     dev.replies.push_back({0, methodReply({0xF0, 0xF1})});
-    // The MSID comes back in a C_PIN read.
+    // The MSID comes back in a C_PIN read; eight bytes long, it looks like a UID.
     dev.replies.push_back(
-        {0, methodReply({0xF0, 0xF0, 0xF0, 0xF2, 0xA3, 'P', 'I',  'N',  0xA7, 'f',
-                         'a',  'c',  't',  'o',  'r',  'y', 0xF3, 0xF1, 0xF1, 0xF1})});
+        {0, methodReply({0xF0, 0xF0, 0xF0, 0xF2, 0xA3, 'P', 'I',  'N',  0xA8, 'f', 'a',
+                         'c',  't',  'o',  'r',  'y',  '8', 0xF3, 0xF1, 0xF1, 0xF1})});
     dev.replies.push_back({0, kEndOfSession});
     tcgLogLevel() = TCG_DBG3;
     const Captured r = run([&] {
@@ -323,7 +323,7 @@ TEST(TcgDumps, EveryDumpHidesCredentials) {
     EXPECT_NE(annotated.find("DBG :     bytes \"PIN\"\nDBG :     <credential>\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("Dumping command buffer"), std::string::npos);
-    for (const std::string secret : {"hunter2", "newsecret1", "factory"}) {
+    for (const std::string secret : {"hunter2", "newsecret1", "factory8"}) {
         SCOPED_TRACE(secret);
         EXPECT_EQ(r.out.find(secret), std::string::npos);
         // Neither in the hex dumps, which print a byte as " %02x".
