@@ -2,16 +2,21 @@
 
 #include <errno.h>
 #include <libintl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "ark.h"
+#include "connection_gate.h"
 #include "event_threads.h"
 #include "file_source.h"
 #include "log.h"
@@ -27,6 +32,18 @@ const char* const kDomainSettingKeys[] = {"RebuildPriority", "AutoRebuild", "Ign
                                           "DiskIdleTimer"};
 
 constexpr unsigned kRetrySeconds = 1;
+
+// A whole request (head and body) must arrive within this time of its accept.
+constexpr auto kRequestTime = std::chrono::seconds(10);
+// Connections still waiting for their head; past this the longest-waiting one is dropped.
+constexpr size_t kMaxWaiting = 512;
+// Connections whose head has arrived but that found the ring full; past this the accept loop
+// leaves new ones in the listen backlog.
+constexpr size_t kMaxReady = 256;
+// Connections taken from the backlog in one go.
+constexpr int kAcceptBurst = 32;
+// The longest the loop sleeps without a reason to wake.
+constexpr int kPollMs = 1000;
 
 // Copies an option value; false when it does not fit (a cut path would name another file).
 bool copyOption(char (&dest)[brsServer::kPathSize], const char* text) {
@@ -201,17 +218,25 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
     deps.smartInterval = &smartInterval;
     if (!eventLogger.Start(deps)) logPrint(3, "fail to init event logger");
 
-    if (pool.Start(*masterSoap) == 0) {
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0) {
+        logPrint(3, "fail to create the accept loop's wake-up: %s", std::strerror(errno));
+        setServiceSpecificExitCode(1);
+    } else if (pool.Start(*masterSoap) == 0) {
         // Accepting would queue connections nobody answers.
         logPrint(3, "no worker thread could be started");
         setServiceSpecificExitCode(1);
     } else {
+        pool.SetSpaceSignal(m_wakeFd);
         logPrint(6, gettext("service started on port %d"), port);
         acceptLoop();
     }
 
     if (consoleMode()) logPrint(7, "Waiting for threadpool to terminate...");
     pool.Stop();
+    pool.SetSpaceSignal(-1);
+    int wake = m_wakeFd.exchange(-1);
+    if (wake >= 0) close(wake);
     if (consoleMode()) logPrint(7, "done");
 
     soap_destroy(masterSoap.get());
@@ -224,26 +249,61 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
 }
 
 void brsServer::acceptLoop() {
+    using Clock = ConnectionGate::Clock;
+    ConnectionGate gate(kRequestTime, kMaxWaiting);
+    std::vector<pollfd> fds;
+    // The listener is polled here; accepting must not wait again.
+    masterSoap->accept_timeout = -1;
+    Clock::time_point acceptPausedUntil{};
     while (!stopFlag) {
-        SOAP_SOCKET s = soap_accept(masterSoap.get());
-        if (soap_valid_socket(s)) {
-            int rc = pool.Push(s);
-            while (rc == SocketQueue::kFull && !stopFlag) {
+        while (gate.HasReady() && pool.Push(gate.NextReady()) == 0) gate.TakeReady();
+
+        Clock::time_point now = Clock::now();
+        bool accepting = gate.ready() < kMaxReady && now >= acceptPausedUntil;
+        fds.clear();
+        fds.push_back({m_wakeFd, POLLIN, 0});
+        fds.push_back({accepting ? masterSocket : -1, POLLIN, 0});
+        gate.Watch(fds);
+        int timeout = gate.MsUntilNextDeadline(now);
+        if (timeout < 0 || timeout > kPollMs) timeout = kPollMs;
+        if (!accepting && now < acceptPausedUntil) {
+            auto pause = std::chrono::ceil<std::chrono::milliseconds>(acceptPausedUntil - now);
+            timeout = std::min<int>(timeout, static_cast<int>(pause.count()));
+        }
+        if (poll(fds.data(), fds.size(), timeout) < 0) {
+            if (errno != EINTR) {
+                logPrint(3, "accept loop: poll failed: %s", std::strerror(errno));
                 sleep(kRetrySeconds);
-                rc = pool.Push(s);
             }
-            if (rc != 0) soap_closesocket(s);  // stopped while the ring was full
-            // The worker owns the socket now; the master must not close it at its next accept.
-            masterSoap->socket = SOAP_INVALID_SOCKET;
             continue;
         }
-        // The accept time-out reports no system error; anything else is worth a line and a
-        // pause, so a persistent failure does not spin.
-        if (masterSoap->errnum != 0) {
-            logSoapError(masterSoap.get(), "soapService->accept");
-            if (!stopFlag) sleep(kRetrySeconds);
+        if (fds[0].revents != 0) {
+            eventfd_t ignored;
+            eventfd_read(m_wakeFd, &ignored);
         }
+        gate.Check(fds, 2);
+        if (fds[1].revents != 0) {
+            for (int i = 0; i < kAcceptBurst && !stopFlag; ++i) {
+                SOAP_SOCKET s = soap_accept(masterSoap.get());
+                if (soap_valid_socket(s)) {
+                    // The gate owns the socket now; the master must not close it at its next
+                    // accept.
+                    masterSoap->socket = SOAP_INVALID_SOCKET;
+                    gate.Add(s, Clock::now());
+                    continue;
+                }
+                // An empty backlog reports no system error; anything else is worth a line and
+                // a pause, so a persistent failure (no descriptors left) does not spin.
+                if (masterSoap->errnum != 0) {
+                    logSoapError(masterSoap.get(), "soapService->accept");
+                    acceptPausedUntil = Clock::now() + std::chrono::seconds(kRetrySeconds);
+                }
+                break;
+            }
+        }
+        gate.Expire(Clock::now());
     }
+    // Connections not yet handed on are closed with the gate.
 }
 
 void brsServer::Stop() {
@@ -253,6 +313,8 @@ void brsServer::Stop() {
         (void)ignored;
     }
     stopFlag = 1;
+    int wake = m_wakeFd;
+    if (wake >= 0) eventfd_write(wake, 1);
 }
 
 void brsServer::logSoapError(struct soap* engine, const char* prefix) {

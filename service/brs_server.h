@@ -58,6 +58,8 @@ private:
 
     // Problems found while reading the options, reported once the log is open.
     std::string m_optionError;
+    // Wakes the accept loop: a worker made room in the ring, or Stop was called.
+    std::atomic<int> m_wakeFd{-1};
 };
 
 extern brsServer g_server;

@@ -39,9 +39,9 @@ int ThreadPool::Start(const brsSoap& master) {
 void* ThreadPool::Worker(void* arg) {
     auto* copy = static_cast<brsSoap*>(arg);
     for (;;) {
-        int s = copy->pool->Pop();
-        if (s == kStopToken) break;
-        copy->socket = s;
+        QueuedConnection connection = copy->pool->Pop();
+        if (connection.socket == kStopToken) break;
+        copy->BeginRequest(connection);
         // Received cookies take their path from this field; a stale one from the previous
         // request would mismatch them.
         copy->path[0] = '\0';

@@ -7,7 +7,7 @@
 class brsSoap;
 
 // The connection workers: up to kMaxWorkers threads, each with its own copy of the master
-// engine context, taking accepted sockets from the ring and serving one request per socket.
+// engine context, taking accepted connections from the ring and serving one request on each.
 // Start and Stop are called by the accept thread only; Push and Pop from any thread.
 class ThreadPool {
 public:
@@ -23,8 +23,11 @@ public:
     // number started.
     int Start(const brsSoap& master);
     // 0, or SocketQueue::kFull when the ring is full.
+    int Push(const QueuedConnection& connection) { return m_queue.Push(connection); }
     int Push(int socket) { return m_queue.Push(socket); }
-    int Pop() { return m_queue.Pop(); }
+    QueuedConnection Pop() { return m_queue.Pop(); }
+    // See SocketQueue::SetSpaceSignal.
+    void SetSpaceSignal(int fd) { m_queue.SetSpaceSignal(fd); }
     // Ends every worker once the sockets queued before are served, joins them and frees their
     // contexts.
     void Stop();

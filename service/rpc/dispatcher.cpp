@@ -14,7 +14,9 @@ namespace {
 
 constexpr char kUploadPrefix[] = "/fwupdate/";
 constexpr int kBadRequest = 400;
+constexpr int kMethodNotAllowed = 405;
 constexpr int kPayloadTooLarge = 413;
+constexpr int kUriTooLong = 414;
 
 class SoapRpcContext : public RpcContext {
 public:
@@ -136,6 +138,26 @@ int serveUpload(struct soap* engine, value& reply) {
     return sendReply(engine, reply);
 }
 
+// The status for a request the engine could not take in, or 0 when there is nobody to answer
+// (the client sent nothing, or went away before its head was whole).
+int refusalStatus(struct soap* engine, int rc) {
+    switch (rc) {
+        case kUriTooLong:
+            return kUriTooLong;
+        case SOAP_PUT_METHOD:
+        case SOAP_DEL_METHOD:
+        case SOAP_HTTP_METHOD:
+        case kMethodNotAllowed:
+            return kMethodNotAllowed;
+        case SOAP_HDR:  // a header line too long to take
+            return kBadRequest;
+        default:
+            // A request whose head was read but whose body could not be (cut short, or a
+            // multipart body that does not match its boundary).
+            return engine->status == SOAP_POST ? kBadRequest : 0;
+    }
+}
+
 }  // namespace
 
 void runRpcCall(const value& request, RpcContext& ctx, value& reply) {
@@ -173,7 +195,11 @@ int dispatchRequest(struct soap* engine) {
             if (rc >= 400 && rc < 600) soap_send_empty_response(engine, rc);
             return rc;
         }
-        if (rc != SOAP_NO_DATA) return rc;
+        if (rc != SOAP_NO_DATA) {
+            int status = refusalStatus(engine, rc);
+            if (status != 0) soap_send_empty_response(engine, status);
+            return rc;
+        }
         if (isUploadPath(engine->path)) return soap_send_empty_response(engine, kBadRequest);
         // An empty body is a request that cannot be parsed, and is told so.
         setError(reply, kRpcParseError, "Parse error");
@@ -186,10 +212,17 @@ int dispatchRequest(struct soap* engine) {
         return refuseUnread(engine, soap_send_empty_response(engine, kPayloadTooLarge));
     }
 
+    // The engine forgets the announced length once it has read the body.
+    const ULONG64 announced = engine->length;
     size_t length = 0;
     const char* body = soap_http_get_body(engine, &length);
+    // A body cut short of its announced length is never run, whatever part of it arrived.
+    if (body == nullptr || length < announced) {
+        soap_end_recv(engine);
+        return soap_send_empty_response(engine, kBadRequest);
+    }
     value request;
-    bool parsed = body != nullptr && json::parse(std::string_view(body, length), request);
+    bool parsed = json::parse(std::string_view(body, length), request);
     soap_end_recv(engine);
     if (!parsed) {
         setError(reply, kRpcParseError, "Parse error");

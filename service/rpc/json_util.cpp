@@ -4,46 +4,11 @@
 #include <cstdlib>
 #include <limits>
 
+#include "json_builder.h"
+
 namespace json {
 
 namespace {
-
-// Copying, comparing and dumping a value recurse once per level; a hostile document nested a
-// million deep would overflow a worker's stack. Documents of this system nest a few levels.
-constexpr int kMaxDepth = 256;
-
-bool nestingWithinLimit(std::string_view text) {
-    int depth = 0;
-    bool inString = false, escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-            continue;
-        }
-        switch (c) {
-            case '"':
-                inString = true;
-                break;
-            case '[':
-            case '{':
-                if (++depth > kMaxDepth) return false;
-                break;
-            case ']':
-            case '}':
-                --depth;
-                break;
-            default:
-                break;
-        }
-    }
-    return true;
-}
 
 int64_t truncate(double d) {
     if (std::isnan(d)) return 0;
@@ -97,15 +62,7 @@ std::string toTextOrEmpty(const value& v) {
 }
 
 bool parse(std::string_view text, value& out) noexcept {
-    try {
-        if (!nestingWithinLimit(text)) return false;
-        value parsed = value::parse(text.begin(), text.end(), nullptr, false);
-        if (parsed.is_discarded()) return false;
-        out = std::move(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return parseBounded(text, out);
 }
 
 std::string dump(const value& v, int indent) noexcept {

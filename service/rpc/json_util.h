@@ -30,7 +30,9 @@ std::string toText(const value& v);
 // addresses and user names, where "null" would be taken for a real value.
 std::string toTextOrEmpty(const value& v);
 
-// Parses `text` into `out` without exceptions. On failure `out` is left unchanged.
+// Parses `text` into `out` without exceptions, in time linear in its length. A document nested
+// deeper than 256 levels or holding more than 65536 values fails like a syntax error. On
+// failure `out` is left unchanged.
 bool parse(std::string_view text, value& out) noexcept;
 
 // Serialises `v`, replacing bytes that are not valid UTF-8 by U+FFFD; never throws. indent -1

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "json_builder.h"
+
 namespace {
 
 TEST(JsonMember, MissingKeyOrNonObjectReadsNull) {
@@ -139,6 +141,71 @@ TEST(JsonParse, KeepsMemberOrderAndUtf8) {
     value out;
     ASSERT_TRUE(json::parse(R"({"z":1,"a":2,"name":"Gr\u00fc\u00dfe","raw":"€"})", out));
     EXPECT_EQ(json::dump(out), R"({"z":1,"a":2,"name":"Grüße","raw":"€"})");
+}
+
+// The reader builds objects itself; what it builds must be what the library's own reader
+// builds, repeated keys included (the later value wins, in the earlier one's place).
+TEST(JsonParse, BuildsWhatTheLibraryReaderBuilds) {
+    std::string many = "{";
+    for (int i = 0; i < 40; ++i)
+        many += "\"k" + std::to_string(i % 25) + "\":" + std::to_string(i) + ",";
+    many += "\"end\":[{\"x\":1,\"x\":2},[],{}]}";
+    const std::string cases[] = {
+        R"({"a":1,"b":2,"a":3})",
+        R"({"a":{"b":1},"a":[1,2]})",
+        R"([{"a":null,"b":true},{"a":1.5e300,"c":-7,"d":18446744073709551615}])",
+        many,
+    };
+    for (const auto& text : cases) {
+        SCOPED_TRACE(text);
+        value mine;
+        ASSERT_TRUE(json::parse(text, mine));
+        EXPECT_EQ(json::dump(mine), value::parse(text).dump());
+    }
+}
+
+TEST(JsonParse, RefusesDocumentsPastTheValueLimit) {
+    struct Case {
+        const char* name;
+        size_t members;
+        bool ok;
+    };
+    // The root object counts as one value, each member as another.
+    const Case cases[] = {
+        {"at the limit", json::kMaxValues - 1, true},
+        {"one past the limit", json::kMaxValues, false},
+        {"far past the limit", 10 * json::kMaxValues, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = "{";
+        for (size_t i = 0; i < c.members; ++i) {
+            if (i > 0) text += ',';
+            text += "\"m" + std::to_string(i) + "\":0";
+        }
+        text += "}";
+        value out = "untouched";
+        EXPECT_EQ(json::parse(text, out), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(out.size(), c.members);
+            EXPECT_EQ(out.back(), 0);
+            EXPECT_EQ(json::member(out, "m" + std::to_string(c.members - 1)), 0);
+        } else {
+            EXPECT_EQ(out, "untouched");
+        }
+    }
+    // Elements of arrays count the same way.
+    std::string list = "[0";
+    for (size_t i = 1; i < json::kMaxValues; ++i) list += ",0";
+    list += "]";
+    value out;
+    EXPECT_FALSE(json::parse(list, out));
+    list.resize(list.size() - 3);  // one element less
+    list += "]";
+    EXPECT_TRUE(json::parse(list, out));
+    EXPECT_EQ(out.size(), json::kMaxValues - 1);
+    list.insert(list.size() - 1, ",x");
+    EXPECT_FALSE(json::parse(list, out));
 }
 
 TEST(JsonDump, InvalidUtf8IsReplacedNotThrown) {
