@@ -75,7 +75,12 @@ int Emulator::Handle(uint32_t code, const void* in, uint32_t inLen, void* out, u
     }
     entry.result = result;
     entry.returned = got;
+    m_logInputBytes += entry.input.size();
     m_log.push_back(std::move(entry));
+    while (m_log.size() > kLogRequests || (m_logInputBytes > kLogInputBytes && m_log.size() > 1)) {
+        m_logInputBytes -= m_log.front().input.size();
+        m_log.pop_front();
+    }
     return result;
 }
 
@@ -119,12 +124,13 @@ void Emulator::ClearFaults() {
 
 std::vector<LoggedRequest> Emulator::RequestLog() const {
     std::lock_guard lock(m_mutex);
-    return m_log;
+    return {m_log.begin(), m_log.end()};
 }
 
 void Emulator::ClearRequestLog() {
     std::lock_guard lock(m_mutex);
     m_log.clear();
+    m_logInputBytes = 0;
 }
 
 State Emulator::Snapshot() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -50,6 +51,10 @@ public:
     void InjectFault(const Fault& fault);
     void ClearFaults();
 
+    // The most recent requests, oldest first: at most kLogRequests of them, holding at most
+    // kLogInputBytes of input between them, so a demo that runs for days stays the size it was.
+    static constexpr size_t kLogRequests = 4096;
+    static constexpr size_t kLogInputBytes = 16u << 20;
     std::vector<LoggedRequest> RequestLog() const;
     void ClearRequestLog();
 
@@ -71,7 +76,8 @@ private:
     mutable std::mutex m_mutex;
     State m_state;
     std::vector<ArmedFault> m_faults;
-    std::vector<LoggedRequest> m_log;
+    std::deque<LoggedRequest> m_log;
+    size_t m_logInputBytes = 0;
 };
 
 }  // namespace emu

@@ -766,6 +766,34 @@ TEST(EmulatorLog, RecordsEveryRequest) {
     EXPECT_TRUE(e->RequestLog().empty());
 }
 
+// The demo runs for days: the log keeps only the latest requests, by count and by input bytes.
+TEST(EmulatorLog, KeepsOnlyTheLatestRequests) {
+    auto e = EmulatorFrom(Domain());
+    const size_t total = Emulator::kLogRequests + 100;
+    for (uint32_t i = 0; i < total; ++i) Send(*e, ARK_REQ_INIT_DISK, i);
+    std::vector<LoggedRequest> log = e->RequestLog();
+    ASSERT_EQ(log.size(), Emulator::kLogRequests);
+    EXPECT_EQ(log.front().input, (std::vector<uint8_t>{100, 0, 0, 0})) << "the oldest went first";
+    const uint32_t last = total - 1;
+    EXPECT_EQ(log.back().input, (std::vector<uint8_t>{uint8_t(last), uint8_t(last >> 8), 0, 0}));
+
+    // Large inputs (refused for their length, logged all the same): the byte bound takes over
+    // long before the count.
+    e->ClearRequestLog();
+    std::vector<uint8_t> chunk(1u << 20, 0xA5);
+    for (int i = 0; i < 40; ++i) {
+        uint32_t returned = 0;
+        e->Handle(ARK_REQ_FLASH, chunk.data(), static_cast<uint32_t>(chunk.size()), nullptr, 0,
+                  &returned);
+    }
+    log = e->RequestLog();
+    size_t bytes = 0;
+    for (const auto& r : log) bytes += r.input.size();
+    EXPECT_LE(bytes, Emulator::kLogInputBytes);
+    EXPECT_GE(log.size(), 8u);
+    EXPECT_EQ(log.back().code, ARK_REQ_FLASH);
+}
+
 // Requests, ticks and test reads from several threads at once (run under ThreadSanitizer).
 TEST(EmulatorThreads, RequestsAndTicksRunConcurrently) {
     auto e = EmulatorFrom(Domain(R"("arrays": [{"level": "RAID1", "members": [256, 257]}])"));

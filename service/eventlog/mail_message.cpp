@@ -14,6 +14,24 @@ bool hasLineBreak(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// SMTP ends lines with CRLF only. A bare LF or CR handed on as it is lets a line that holds a
+// lone "." slip past the end-of-data escaping (which looks for CRLF "."), and a lenient server
+// then takes what follows as commands. Every line end becomes CRLF; the escaping of lines that
+// start with a dot is then done by libcurl as the message is sent.
+void appendCrlfLines(std::string& text, std::string_view body) {
+    for (size_t i = 0; i < body.size(); ++i) {
+        const char c = body[i];
+        if (c == '\r') {
+            text += "\r\n";
+            if (i + 1 < body.size() && body[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            text += "\r\n";
+        } else {
+            text += c;
+        }
+    }
+}
+
 }  // namespace
 
 std::string formatMailDate(std::time_t t) {
@@ -44,7 +62,7 @@ std::string buildMailMessage(std::time_t date, std::string_view to, std::string_
     text += ">\r\nSubject: ";
     text += subject;
     text += "\r\n\r\n";
-    text += body;
+    appendCrlfLines(text, body);
     text += "\r\n";
     return text;
 }
@@ -63,7 +81,11 @@ std::string checkMailAddress(std::string_view address, std::string_view role) {
 
 std::string checkMailFields(std::string_view to, std::string_view from, std::string_view subject) {
     if (auto why = checkMailAddress(to, "recipient"); !why.empty()) return why;
-    if (auto why = checkMailAddress(from, "sender"); !why.empty()) return why;
+    // An empty sender is the null reverse path (MAIL FROM:<>), which SMTP allows; the server
+    // decides whether to take it.
+    if (!from.empty()) {
+        if (auto why = checkMailAddress(from, "sender"); !why.empty()) return why;
+    }
     if (hasLineBreak(subject)) return "subject contains a line break";
     return {};
 }

@@ -11,8 +11,8 @@
 // English whatever the process locale, as mail readers expect.
 std::string formatMailDate(std::time_t t);
 
-// "Date: ...\r\nTo: <to>\r\nFrom: <from>\r\nSubject: ...\r\n\r\nbody\r\n". The fields must have
-// passed checkMailFields.
+// "Date: ...\r\nTo: <to>\r\nFrom: <from>\r\nSubject: ...\r\n\r\nbody\r\n", every line end of the
+// body (CR, LF or CRLF) written as CRLF. The fields must have passed checkMailFields.
 std::string buildMailMessage(std::time_t date, std::string_view to, std::string_view from,
                              std::string_view subject, std::string_view body);
 
@@ -21,4 +21,5 @@ std::string buildMailMessage(std::time_t date, std::string_view to, std::string_
 std::string checkMailAddress(std::string_view address, std::string_view role);
 
 // Empty when the recipient, sender and subject are all acceptable; otherwise the first reason.
+// The sender may be empty (the null reverse path).
 std::string checkMailFields(std::string_view to, std::string_view from, std::string_view subject);

@@ -73,6 +73,31 @@ TEST_F(GermanLocaleTime, MessageHasTheHeaderBlockThenTheBody) {
               "line one\r\nline two\r\n");
 }
 
+TEST(MailBody, EveryLineEndIsSentAsCrlf) {
+    struct Case {
+        const char* name;
+        std::string body;
+        std::string sent;
+    };
+    const Case cases[] = {
+        {"CRLF stays", "a\r\nb", "a\r\nb\r\n"},
+        {"bare LF", "a\nb\n", "a\r\nb\r\n\r\n"},
+        {"bare CR", "a\rb", "a\r\nb\r\n"},
+        {"LF CR is two line ends", "a\n\rb", "a\r\n\r\nb\r\n"},
+        {"a lone dot after a bare LF", "a\n.\nMAIL FROM:<x@evil.example>",
+         "a\r\n.\r\nMAIL FROM:<x@evil.example>\r\n"},
+        {"empty", "", "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text =
+            buildMailMessage(kJune5, "a@b.example", "c@d.example", "s", c.body);
+        const size_t at = text.find("\r\n\r\n");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(text.substr(at + 4), c.sent);
+    }
+}
+
 TEST(MailFields, RefusesWhatWouldChangeTheDialogueOrHeaders) {
     using namespace std::string_literals;
     struct Case {
@@ -84,7 +109,7 @@ TEST(MailFields, RefusesWhatWouldChangeTheDialogueOrHeaders) {
         {"plain", "a@b.example", "c@d.example", "Hello: world\t!", ""},
         {"empty subject", "a@b.example", "c@d.example", "", ""},
         {"empty recipient", "", "c@d.example", "s", "recipient address is empty"},
-        {"empty sender", "a@b.example", "", "s", "sender address is empty"},
+        {"empty sender: the null reverse path", "a@b.example", "", "s", ""},
         {"CRLF in recipient", "a@b.example>\r\nRCPT TO:<x@evil.example", "c@d.example", "s",
          "recipient address contains a line break"},
         {"LF in sender", "a@b.example", "c@d.example\nDATA", "s",

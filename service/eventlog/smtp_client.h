@@ -21,7 +21,7 @@ inline constexpr int kSmtpBadInput = 43;   // refused before connecting; see the
 inline constexpr int kSmtpOutOfMemory = 27;
 
 struct SmtpOptions {
-    long connectTimeoutMs = 30'000;
+    long connectTimeoutMs = 10'000;
     long totalTimeoutMs = 120'000;
     // Polled while the transfer runs (and once before it starts); true aborts it with
     // kSmtpAborted. Empty: never stops early.

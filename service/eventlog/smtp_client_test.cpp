@@ -37,7 +37,9 @@ TEST(SmtpSend, RefusesAMissingOrMalformedAccountBeforeConnecting) {
     };
     const Case cases[] = {
         {"no server", "", 0, "raid@example.org", "no SMTP server configured"},
-        {"no sender", "127.0.0.1", 0, "", "sender address is empty"},
+        // An empty sender is the null reverse path and goes out; a broken one does not.
+        {"line break in sender", "127.0.0.1", 0, "raid@example.org\r\nRSET",
+         "sender address contains a line break"},
         {"path in server", "127.0.0.1/x", 0, "raid@example.org",
          "SMTP server name contains a character not allowed in a host name"},
         {"user part in server", "u:p@127.0.0.1", 0, "raid@example.org",

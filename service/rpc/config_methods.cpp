@@ -2,6 +2,7 @@
 
 #include "ark.h"
 #include "brs_server.h"
+#include "config_checks.h"
 #include "rpc_handlers.h"
 #include "rpc_params.h"
 #include "user_action.h"
@@ -58,9 +59,15 @@ int fnGetConfig(const value& params, value& result, std::string& /*errmsg*/, Rpc
     return kRpcOk;
 }
 
-int fnSetConfig(const value& params, value& /*result*/, std::string& /*errmsg*/,
-                RpcContext& /*ctx*/) {
+int fnSetConfig(const value& params, value& /*result*/, std::string& errmsg, RpcContext& /*ctx*/) {
     if (!params.is_object()) return kRpcBadParams;
+    // Every section is checked before any is stored: a refused call writes nothing.
+    for (const char* key : kConfigSections) {
+        auto it = params.find(key);
+        if (it == params.end()) continue;
+        errmsg = checkConfigSection(key, *it);
+        if (!errmsg.empty()) return kRpcBadParams;
+    }
     for (const char* key : kConfigSections) {
         auto it = params.find(key);
         if (it == params.end()) continue;
@@ -86,12 +93,18 @@ int fnGetDomainConfig(const value& params, value& result, std::string& /*errmsg*
     return kRpcOk;
 }
 
-int fnSetDomainConfig(const value& params, value& /*result*/, std::string& /*errmsg*/,
+int fnSetDomainConfig(const value& params, value& /*result*/, std::string& errmsg,
                       RpcContext& /*ctx*/) {
     // The params are stored whole as the domain's section, which the start-up reads as an
     // object; anything else would replace it with junk.
     if (!params.is_object()) return kRpcBadParams;
     const int domain = rpc::domainParam(params);
+    if (domain < 0 || domain >= arkGetDomainCount()) {
+        errmsg = "no such domain";
+        return kRpcBadParams;
+    }
+    errmsg = checkDomainSettings(params);
+    if (!errmsg.empty()) return kRpcBadParams;
     for (const char* key : kDomainConfigKeys) {
         auto it = params.find(key);
         if (it == params.end()) continue;

@@ -199,8 +199,7 @@ TEST_F(ConfigMethods, SetDomainConfigStoresNothingWhenTheControllerRefuses) {
     EXPECT_EQ(storedNode("domain0"), value({{"RebuildPriority", 50}}));
 
     EXPECT_EQ(rpc("SetDomainConfig", {{"domain", 7}, {"HBAMode", 1}}),
-              error(kRpcFailed, "internal server error"))
-        << "no such domain";
+              error(kRpcBadParams, "no such domain"));
     EXPECT_EQ(storedNode("domain7"), nullptr);
 
     for (const value& params : {value(nullptr), value(5), value::array({1, 2})}) {
@@ -209,6 +208,84 @@ TEST_F(ConfigMethods, SetDomainConfigStoresNothingWhenTheControllerRefuses) {
         EXPECT_EQ(r.code, kRpcBadParams);
     }
     EXPECT_EQ(storedNode("domain0"), value({{"RebuildPriority", 50}}));
+}
+
+TEST_F(ConfigMethods, WhatCannotBeReadBackIsRefusedAndNothingIsWritten) {
+    const std::string before =
+        R"({"password":"p","settings":{"ServerPort":8080},"tasks":[],"domain0":{"HBAMode":0}})";
+    loadConfig(before.c_str());
+    struct Case {
+        const char* method;
+        value params;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"SetConfig", {{"settings", 1e+30}}, "settings must be an object"},
+        {"SetConfig",
+         {{"settings", {{"ServerPort", 70000}}}},
+         "settings.ServerPort must be an integer from 1 to 65535"},
+        {"SetConfig",
+         {{"settings", {{"ServerPort", 0}}}},
+         "settings.ServerPort must be an integer from 1 to 65535"},
+        {"SetConfig",
+         {{"settings", {{"ServerPort", "80x"}}}},
+         "settings.ServerPort must be an integer from 1 to 65535"},
+        {"SetConfig",
+         {{"settings", {{"RestrictLocal", 2}}}},
+         "settings.RestrictLocal must be an integer from 0 to 1"},
+        {"SetConfig",
+         {{"settings", {{"SMARTInterval", 1.5}}}},
+         "settings.SMARTInterval must be an integer from 0 to 525600"},
+        {"SetConfig",
+         {{"settings", {{"SMARTInterval", -1}}}},
+         "settings.SMARTInterval must be an integer from 0 to 525600"},
+        // A bad later section stops the earlier good one too.
+        {"SetConfig",
+         {{"settings", {{"ServerPort", 9000}}}, {"tasks", {{"type", 1}}}},
+         "tasks must be a list"},
+        {"SetConfig", {{"tasks", value::array({1})}}, "tasks[0] must be an object"},
+        {"SetConfig",
+         {{"tasks", value::array({{{"type", 9}}})}},
+         "tasks[0].type must be an integer from 1 to 4"},
+        {"SetConfig",
+         {{"tasks", value::array({{{"id", -1}}})}},
+         "tasks[0].id must be an integer from 0 to 4294967295"},
+        {"SetConfig",
+         {{"email_notification", value::array()}},
+         "email_notification must be an object"},
+        {"SetConfig",
+         {{"email_notification", {{"SMTP_Port", 65536}}}},
+         "email_notification.SMTP_Port must be an integer from 0 to 65535"},
+        {"SetConfig",
+         {{"email_notification", {{"Protocol", 3}}}},
+         "email_notification.Protocol must be an integer from 0 to 2"},
+        {"SetConfig",
+         {{"email_notification", {{"Sender", 5}}}},
+         "email_notification.Sender must be a text"},
+        {"SetConfig",
+         {{"email_notification", {{"Receipients", {{"email", "a@b"}}}}}},
+         "email_notification.Receipients must be a list"},
+        {"SetConfig",
+         {{"email_notification", {{"Receipients", value::array({{{"enable", 1}}})}}}},
+         "email_notification.Receipients[0].enable must be true or false"},
+        {"SetDomainConfig", {{"domain", 2147483647}}, "no such domain"},
+        {"SetDomainConfig", {{"domain", -1}, {"HBAMode", 1}}, "no such domain"},
+        {"SetDomainConfig",
+         {{"domain", 0}, {"RebuildPriority", -5}},
+         "RebuildPriority must be an integer from 0 to 4294967295"},
+        {"SetDomainConfig",
+         {{"domain", 0}, {"DiskIdleTimer", "ten"}},
+         "DiskIdleTimer must be an integer from 0 to 4294967295"},
+        {"SetDomainConfig",
+         {{"domain", 0}, {"HBAMode", value::object()}},
+         "HBAMode must be an integer from 0 to 4294967295"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + json::dump(c.params));
+        EXPECT_EQ(rpc(c.method, c.params), error(kRpcBadParams, c.message));
+        EXPECT_EQ(configFile(), before);
+    }
+    EXPECT_TRUE(requests(0, ARK_REQ_SET_CONFIG_INT).empty()) << "no controller was changed";
 }
 
 }  // namespace

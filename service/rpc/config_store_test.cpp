@@ -513,3 +513,31 @@ TEST_F(ConfigStoreTest, ConcurrentWritesToDifferentSectionsAllSurvive) {
 }
 
 }  // namespace
+
+namespace {
+
+// A write cut short by a kill leaves its temporary file, which holds the password; the next
+// start-up removes it, and only files of that exact pattern.
+TEST_F(ConfigStoreTest, LoadRemovesTemporariesLeftByAnInterruptedWrite) {
+    writeFile(file, R"({"password":"new"})");
+    writeFile(dir / "config.json.k1LmN0", R"({"password":"old")");
+    writeFile(dir / "config.json.000000", "");
+    writeFile(dir / "config.json.tmp", "kept: not six letters");
+    writeFile(dir / "config.json.abcdefg", "kept: seven");
+    writeFile(dir / "config.json.ab-def", "kept: not a letter");
+    writeFile(dir / "other.json.abcdef", "kept: another file's");
+    fs::create_directory(dir / "config.json.Folder");
+    fs::create_symlink(root / "service.log", dir / "config.json.Linked");
+    ASSERT_TRUE(store.Load(dir.string()));
+    EXPECT_EQ(filesIn(dir),
+              (std::set<std::string>{"config.json", "config.json.tmp", "config.json.abcdefg",
+                                     "config.json.ab-def", "other.json.abcdef",
+                                     "config.json.Folder", "config.json.Linked"}));
+    EXPECT_TRUE(fs::exists(root / "service.log"));
+    std::string password;
+    ASSERT_TRUE(store.GetString(password, "password"));
+    EXPECT_EQ(password, "new");
+    EXPECT_NE(log().find("config.json.k1LmN0"), std::string::npos) << log();
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -145,8 +146,27 @@ TEST_F(StoreHttp, ConfigurationSectionsAndDomainSettings) {
     EXPECT_EQ(result("GetDomainConfig", R"({"domain":0})")["SpinupDelay"], 16);
     EXPECT_EQ(call("GetConfig", R"({"key":"domain0"})"),
               ok(R"({"domain":0,"RebuildPriority":80,"SpinupDelay":"0x10"})"));
-    EXPECT_EQ(call("SetDomainConfig", R"({"domain":3,"HBAMode":1})"), kFailed);
+    EXPECT_EQ(call("SetDomainConfig", R"({"domain":3,"HBAMode":1})"),
+              failed(-32602, "no such domain"));
     EXPECT_EQ(call("GetConfig", R"({"key":"domain3"})"), ok("{}"));
+}
+
+// Values the start-up or the mailer could not use are refused before anything is written; a
+// stored port of 70000 made the next start fail.
+TEST_F(StoreHttp, ConfigurationThatCannotBeReadBackIsRefusedUnwritten) {
+    ASSERT_EQ(call("SetConfig", R"({"settings":{"ServerPort":8080}})"), ok("true"));
+    const std::string before = readFile(service->configDir() + "/config.json");
+    for (const std::string params :
+         {R"({"settings":1e+30})", R"({"settings":{"ServerPort":70000}})",
+          R"({"settings":{"SMARTInterval":"soon"}})", R"({"tasks":{"type":1}})",
+          R"({"email_notification":{"SMTP_Port":-25}})"}) {
+        SCOPED_TRACE(params);
+        EXPECT_NE(call("SetConfig", params).find(R"("code":-32602)"), std::string::npos);
+    }
+    EXPECT_EQ(call("SetDomainConfig", R"({"domain":2147483647})"),
+              failed(-32602, "no such domain"));
+    EXPECT_EQ(readFile(service->configDir() + "/config.json"), before);
+    EXPECT_EQ(call("GetConfig", R"({"key":"domain2147483647"})"), ok("{}"));
 }
 
 TEST_F(StoreHttp, SmartInfoOfADisk) {
@@ -194,6 +214,41 @@ TEST_F(StoreHttp, SendMailReachesTheServer) {
     const auto plain = smtp.Spooled("optional");
     ASSERT_EQ(plain.size(), 1u);
     EXPECT_EQ(plain[0].authUser, "");
+}
+
+// A body's bare line ends reach the server as CRLF, so a lone "." line is escaped like any other
+// and cannot end the message early; an empty Sender goes out as the null reverse path.
+TEST_F(StoreHttp, SendMailSendsEveryLineEndAsCrlfAndAnEmptySender) {
+    SmtpHarness smtp;
+    ASSERT_EQ(smtp.Start(), "") << "the mail test needs /usr/bin/python3 with aiosmtpd";
+    const std::string params = R"({"SMTP_Server":"127.0.0.1","SMTP_Port":)" +
+                               std::to_string(smtp.Port("optional")) +
+                               R"(,"Receipient":"ops@example.org","Sender":"","Subject":"s",)"
+                               R"("Body":"one\n.\nRCPT TO:<x@evil.example>\rtwo"})";
+    EXPECT_EQ(call("SendMail", params), ok("true"));
+    const auto spooled = smtp.Spooled("optional");
+    ASSERT_EQ(spooled.size(), 1u);
+    EXPECT_EQ(spooled[0].mailFrom, "<>") << "the server's name for the null reverse path";
+    EXPECT_EQ(spooled[0].rcptTos, std::vector<std::string>{"ops@example.org"});
+    const std::string& data = spooled[0].data;
+    EXPECT_NE(data.find("From: <>\r\n"), std::string::npos) << data;
+    EXPECT_EQ(data.substr(data.find("\r\n\r\n") + 4),
+              "one\r\n.\r\nRCPT TO:<x@evil.example>\r\ntwo\r\n");
+}
+
+// A server that accepts and never answers costs a worker the 10 s connection time-out, not more.
+TEST_F(StoreHttp, SendMailToASilentServerEndsAtTheConnectionTimeOut) {
+    SmtpHarness smtp;
+    ASSERT_EQ(smtp.Start(), "") << "the mail test needs /usr/bin/python3 with aiosmtpd";
+    const std::string params = R"({"SMTP_Server":"127.0.0.1","SMTP_Port":)" +
+                               std::to_string(smtp.Port("silent")) +
+                               R"(,"Receipient":"ops@example.org","Sender":"raid@example.org"})";
+    EXPECT_EQ(call("SendMail", params), kFailed);
+    // libcurl names the limit that ended the try.
+    EXPECT_TRUE(std::regex_search(
+        service->log(),
+        std::regex("fail to send test mail: .*timed out after 10[0-9]{3} milliseconds")))
+        << service->log();
 }
 
 // curl as a browser's form upload would send it, with a cookie jar of its own.

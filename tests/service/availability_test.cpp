@@ -1,8 +1,10 @@
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -165,6 +167,39 @@ TEST(Availability, ABodyShorterThanItsLengthIsRefusedNotRun) {
     // The password is what it was.
     EXPECT_FALSE(loginCookie(service.port).empty());
     EXPECT_TRUE(loginCookie(service.port, "changed").empty());
+    EXPECT_TRUE(service.stop());
+}
+
+// A kill while config.json is being replaced leaves the temporary file, password and all; the
+// next start-up removes it.
+TEST(Availability, StartUpRemovesTemporariesOfAnInterruptedConfigWrite) {
+    TempDir holder;
+    const std::string cfg = holder / "cfg";
+    ASSERT_EQ(mkdir(cfg.c_str(), 0700), 0);
+    writeFile(cfg + "/config.json", R"({"password":"current"})");
+    writeFile(cfg + "/config.json.k1LmN0", R"({"password":"cut sho)");
+    writeFile(cfg + "/config.json.Zz09aB", "");
+    ConsoleService service({"-config", cfg});
+    ASSERT_TRUE(service.ready) << service.log();
+    struct stat st;
+    EXPECT_NE(stat((cfg + "/config.json.k1LmN0").c_str(), &st), 0);
+    EXPECT_NE(stat((cfg + "/config.json.Zz09aB").c_str(), &st), 0);
+    const std::string cookie = loginCookie(service.port, "current");
+    ASSERT_FALSE(cookie.empty());
+    // A rewrite goes through a temporary of the same kind and leaves none behind.
+    HttpReply set = httpPost(service.port, "/",
+                             R"({"jsonrpc":"2.0","id":1,"method":"SetConfig",)"
+                             R"("params":{"settings":{"SMARTInterval":5}}})",
+                             cookie);
+    EXPECT_EQ(set.body, R"({"jsonrpc":"2.0","id":1,"result":true})");
+    int entries = 0;
+    if (DIR* d = opendir(cfg.c_str())) {
+        while (const dirent* e = readdir(d)) {
+            if (std::string(e->d_name).rfind("config.json", 0) == 0) ++entries;
+        }
+        closedir(d);
+    }
+    EXPECT_EQ(entries, 1) << "only config.json";
     EXPECT_TRUE(service.stop());
 }
 
