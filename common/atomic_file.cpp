@@ -59,7 +59,7 @@ bool writeAll(int fd, const std::string& text) {
 bool replaceFile(const std::string& path, const std::string& text) {
     const std::string target = resolveLinks(path);
     if (target.empty()) {
-        logPrint(3, "fail to write config file %s: cannot resolve link", path.c_str());
+        logPrint(kLogError, "fail to write config file %s: cannot resolve link", path.c_str());
         return false;
     }
 
@@ -70,13 +70,13 @@ bool replaceFile(const std::string& path, const std::string& text) {
     struct stat old;
     if (stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) {
-            logPrint(3, "fail to write config file %s: not a regular file", target.c_str());
+            logPrint(kLogError, "fail to write config file %s: not a regular file", target.c_str());
             return false;
         }
         mode = old.st_mode & 07777;
         keepOwner = geteuid() == 0;
     } else if (errno != ENOENT) {
-        logPrint(3, "fail to write config file %s: %s", target.c_str(), strerror(errno));
+        logPrint(kLogError, "fail to write config file %s: %s", target.c_str(), strerror(errno));
         return false;
     }
 
@@ -85,7 +85,7 @@ bool replaceFile(const std::string& path, const std::string& text) {
     // mkostemp creates exclusively, so a planted link at the name is never followed.
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        logPrint(3, "fail to write config file %s: %s", target.c_str(), strerror(errno));
+        logPrint(kLogError, "fail to write config file %s: %s", target.c_str(), strerror(errno));
         return false;
     }
     bool ok = writeAll(fd, text) && (!keepOwner || fchown(fd, old.st_uid, old.st_gid) == 0) &&
@@ -101,14 +101,15 @@ bool replaceFile(const std::string& path, const std::string& text) {
     }
     if (!ok) {
         unlink(temp.c_str());
-        logPrint(3, "fail to write config file %s: %s", target.c_str(), strerror(savedErrno));
+        logPrint(kLogError, "fail to write config file %s: %s", target.c_str(),
+                 strerror(savedErrno));
         return false;
     }
 
     // The new file is in place; only its durability across a power loss is in question here.
     int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0 || fsync(dirFd) != 0) {
-        logPrint(4, "config file %s written, folder not synced: %s", target.c_str(),
+        logPrint(kLogWarning, "config file %s written, folder not synced: %s", target.c_str(),
                  strerror(errno));
     }
     if (dirFd >= 0) close(dirFd);
@@ -138,7 +139,8 @@ void removeStaleTemporaries(const std::string& path) {
         // Only plain files of our own pattern; a link or folder of that name is not ours.
         if (!letters || lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         if (unlink(full.c_str()) == 0) {
-            logPrint(4, "removed %s, left by an interrupted configuration write", full.c_str());
+            logPrint(kLogWarning, "removed %s, left by an interrupted configuration write",
+                     full.c_str());
         }
     }
     closedir(dir);

@@ -111,12 +111,12 @@ bool ConfigStore::Load(const std::string& configDir) {
     std::string text;
     switch (readFile(impl.path, text)) {
         case ReadResult::kMissing:
-            logPrint(4, "fail to load config file - using default settings");
+            logPrint(kLogWarning, "fail to load config file - using default settings");
             impl.doc = {{"password", ""}};
             impl.state = Impl::State::kReady;
             return true;
         case ReadResult::kFailed:
-            logPrint(3,
+            logPrint(kLogError,
                      "config file %s cannot be read (%s) - settings and login are unavailable "
                      "until it is repaired or removed",
                      impl.path.c_str(), strerror(errno));
@@ -127,7 +127,7 @@ bool ConfigStore::Load(const std::string& configDir) {
     }
     value doc;
     if (!json::parse(text, doc) || !doc.is_object()) {
-        logPrint(3,
+        logPrint(kLogError,
                  "config file %s is not a valid JSON object - settings and login are "
                  "unavailable until it is repaired or removed",
                  impl.path.c_str());

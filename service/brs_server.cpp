@@ -94,7 +94,7 @@ bool brsServer::parseOptions(int argc, char** argv) {
         const char* a = argv[i];
         bool hasValue = i + 1 < argc;
         if (std::strcmp(a, "-debug") == 0) {
-            g_logLevel = 7;
+            g_logLevel = kLogDebug;
         } else if (std::strcmp(a, "-port") == 0) {
             if (!hasValue) continue;
             const char* text = argv[++i];
@@ -134,29 +134,30 @@ bool brsServer::Init(int argc, char** argv) {
     bool optionsOk = parseOptions(argc, argv);
 
     logOpen(logPath);
-    logPrint(7, "using log file: %s", logPath);
+    logPrint(kLogDebug, "using log file: %s", logPath);
     if (!optionsOk) {
-        logPrint(3, "%s", m_optionError.c_str());
+        logPrint(kLogError, "%s", m_optionError.c_str());
         return false;
     }
 
     // Created here, after the options: a run with -config must never touch the default folder.
     if (mkdir(configDir, 0700) != 0 && errno != EEXIST) {
-        logPrint(4, "fail to create config folder %s: %s", configDir, std::strerror(errno));
+        logPrint(kLogWarning, "fail to create config folder %s: %s", configDir,
+                 std::strerror(errno));
     }
     if (!config.Load(configDir)) {
-        logPrint(3, "fail to load config");
+        logPrint(kLogError, "fail to load config");
         return false;
     }
     if (arkInitialize() != 0) {
-        logPrint(3, "fail to connect driver");
+        logPrint(kLogError, "fail to connect driver");
         return false;
     }
     if (!eventLogger.Open(std::string(configDir) + "/eventlog.db")) {
-        logPrint(3, "fail to init event logger");
+        logPrint(kLogError, "fail to init event logger");
         return false;
     }
-    if (smtpGlobalInit() != 0) logPrint(3, "fail to init mail client");
+    if (smtpGlobalInit() != 0) logPrint(kLogError, "fail to init mail client");
     for (int d = 0; d < arkGetDomainCount(); ++d) applyDomainSettings(d);
 
     selectFileSource(wwwDir);
@@ -166,7 +167,7 @@ bool brsServer::Init(int argc, char** argv) {
     masterSoap->cookie_path = "/";
 
     if (!resolvePort()) return false;
-    logPrint(7, "soap port: %d", port);
+    logPrint(kLogDebug, "soap port: %d", port);
 
     int local = 0;
     config.GetInt(local, "settings", "RestrictLocal");
@@ -186,7 +187,7 @@ bool brsServer::resolvePort() {
     int configured = 0;
     config.GetInt(configured, "settings", "ServerPort");
     if (!validPort(configured)) {
-        logPrint(3, "invalid port in settings: %d", configured);
+        logPrint(kLogError, "invalid port in settings: %d", configured);
         return false;
     }
     port = configured != 0 ? configured : kDefaultPort;
@@ -216,35 +217,35 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
     EventThreadDeps deps;
     deps.config = &config;
     deps.smartInterval = &smartInterval;
-    if (!eventLogger.Start(deps)) logPrint(3, "fail to init event logger");
+    if (!eventLogger.Start(deps)) logPrint(kLogError, "fail to init event logger");
 
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0) {
-        logPrint(3, "fail to create the accept loop's wake-up: %s", std::strerror(errno));
+        logPrint(kLogError, "fail to create the accept loop's wake-up: %s", std::strerror(errno));
         setServiceSpecificExitCode(1);
     } else if (pool.Start(*masterSoap) == 0) {
         // Accepting would queue connections nobody answers.
-        logPrint(3, "no worker thread could be started");
+        logPrint(kLogError, "no worker thread could be started");
         setServiceSpecificExitCode(1);
     } else {
         pool.SetSpaceSignal(m_wakeFd);
-        logPrint(6, gettext("service started on port %d"), port);
+        logPrint(kLogInfo, gettext("service started on port %d"), port);
         acceptLoop();
     }
 
-    if (consoleMode()) logPrint(7, "Waiting for threadpool to terminate...");
+    if (consoleMode()) logPrint(kLogDebug, "Waiting for threadpool to terminate...");
     pool.Stop();
     pool.SetSpaceSignal(-1);
     int wake = m_wakeFd.exchange(-1);
     if (wake >= 0) close(wake);
-    if (consoleMode()) logPrint(7, "done");
+    if (consoleMode()) logPrint(kLogDebug, "done");
 
     soap_destroy(masterSoap.get());
     soap_end(masterSoap.get());
-    logPrint(7, "Shutting down event logger...");
+    logPrint(kLogDebug, "Shutting down event logger...");
     eventLogger.Stop();
     arkCleanup();
-    logPrint(6, "%s", gettext("service stopped."));
+    logPrint(kLogInfo, "%s", gettext("service stopped."));
     logClose();
 }
 
@@ -272,7 +273,7 @@ void brsServer::acceptLoop() {
         }
         if (poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno != EINTR) {
-                logPrint(3, "accept loop: poll failed: %s", std::strerror(errno));
+                logPrint(kLogError, "accept loop: poll failed: %s", std::strerror(errno));
                 sleep(kRetrySeconds);
             }
             continue;
@@ -323,7 +324,7 @@ void brsServer::logSoapError(struct soap* engine, const char* prefix) {
     for (char* p = text; *p != '\0'; ++p) {
         if (*p == '\n' || *p == '\r') *p = ' ';
     }
-    logPrint(3, "%s: %s", prefix, text);
+    logPrint(kLogError, "%s: %s", prefix, text);
 }
 
 std::string brsServer::login(const std::string& user, const std::string& password) {

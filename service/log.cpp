@@ -13,7 +13,7 @@
 #include <ctime>
 #include <mutex>
 
-int g_logLevel = 6;
+int g_logLevel = kLogInfo;
 
 namespace {
 

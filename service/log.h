@@ -5,6 +5,14 @@
 // written whole under one process-wide mutex. logOpen and logClose are called by the start-up
 // and shutdown of the service, not while other threads log.
 
+// The levels of a line; the syslog priority is 8 plus the level.
+enum LogLevel : int {
+    kLogError = 3,
+    kLogWarning = 4,
+    kLogInfo = 6,
+    kLogDebug = 7,
+};
+
 // Lines of a level above this are dropped. 6 at start; the "-debug" option sets 7. Set it before
 // other threads start; it is read without a lock.
 extern int g_logLevel;
@@ -20,5 +28,5 @@ int logOpen(const char* path, const char* udpHost = nullptr, int udpPort = 0);
 // Closes the file (standard output stays open) and the UDP socket.
 void logClose();
 
-// Levels: 3 error, 4 warning, 6 information, 7 debug. The line is cut at 1023 characters.
+// `level` is a LogLevel. The line is cut at 1023 characters.
 void logPrint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -26,7 +26,7 @@ int ThreadPool::Start(const brsSoap& master) {
         int rc = pthread_create(&m_thread[m_count], nullptr, Worker, copy);
         if (rc != 0) {
             char reason[128];
-            logPrint(3, "fail to start worker thread %d: %s", m_count,
+            logPrint(kLogError, "fail to start worker thread %d: %s", m_count,
                      strerror_r(rc, reason, sizeof(reason)));
             delete copy;
             break;

@@ -16,8 +16,7 @@ MailSender smtpMailSender(SmtpOptions options) {
     return [options = std::move(options)](const MailSettings& s, const std::string& to,
                                           const std::string& subject, const std::string& body,
                                           std::string* error) {
-        return smtpSend(s.SMTP_Server, s.SMTP_Port, s.Protocol, s.SMTP_User, s.SMTP_Password, to,
-                        s.Sender, subject, body, error, options);
+        return smtpSend(s, Mail{to, subject, body}, error, options);
     };
 }
 
@@ -36,7 +35,7 @@ bool notifyEvent(const EventLogEntry& entry, const MailSettings& settings, const
             continue;
         }
         if (error.empty()) error = "mail error " + std::to_string(rc);
-        logPrint(3, "fail to send mail to %s: %s", r.email.c_str(), error.c_str());
+        logPrint(kLogError, "fail to send mail to %s: %s", r.email.c_str(), error.c_str());
         queue.Add(EventLogEntry(3, kEventMailFailed, r.email, error));
     }
     return sent;
@@ -51,7 +50,7 @@ int runMailRound(const MailSettings& settings, MailQueue& queue, const MailSende
         if (handled == kMailRoundRows || (stopRequested && stopRequested())) break;
         const bool sent = notifyEvent(row.entry, settings, send, queue);
         if (!queue.SetMailSent(row.rowid, sent ? kMailSentDone : row.mailsent + 1))
-            logPrint(3, "updateMailFlag failed");
+            logPrint(kLogError, "updateMailFlag failed");
         ++handled;
     }
     return handled;

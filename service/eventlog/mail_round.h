@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "event_codes.h"
 #include "event_logger.h"
 #include "mail_settings.h"
 #include "smtp_client.h"
@@ -15,7 +16,6 @@
 
 inline constexpr int kMailRoundRows = 100;  // rows handled per round at most
 inline constexpr int kMailSentDone = 10;    // attempt count of a row that needs no more tries
-inline constexpr int kEventMailFailed = 114;
 
 struct PendingMail {
     int64_t rowid = 0;

@@ -9,7 +9,8 @@ bool pollEventsOnce(EventLogger& log, int domainCount, const StopSignal& stop) {
     for (int domain = 0; domain < domainCount; ++domain) {
         ARK_EVENT event{};
         while (arkGetEvent(domain, &event) == 0) {
-            logPrint(7, "Event: code %d, devid %d", event.code, static_cast<int>(event.devid));
+            logPrint(kLogDebug, "Event: code %d, devid %d", event.code,
+                     static_cast<int>(event.devid));
             // A failed Add loses the event; the queue has already given it up.
             log.Add(makeDeviceEvent(domain, eventSeverity(event.code), event.code, event.devid));
             if (stop.Requested()) return false;

@@ -83,10 +83,17 @@ std::string smtpUrl(std::string_view server, int port, int protocol) {
     return url;
 }
 
-int smtpSend(std::string_view server, int port, int protocol, std::string_view user,
-             std::string_view password, std::string_view to, std::string_view from,
-             std::string_view subject, std::string_view body, std::string* errorText,
+int smtpSend(const MailSettings& account, const Mail& mail, std::string* errorText,
              const SmtpOptions& options) {
+    const std::string_view server = account.SMTP_Server;
+    const int port = account.SMTP_Port;
+    const int protocol = account.Protocol;
+    const std::string_view user = account.SMTP_User;
+    const std::string_view password = account.SMTP_Password;
+    const std::string_view from = account.Sender;
+    const std::string_view to = mail.to;
+    const std::string_view subject = mail.subject;
+    const std::string_view body = mail.body;
     // Everything below ends up on the wire as it stands, so it is checked before connecting.
     if (auto why = checkServer(server); !why.empty()) return fail(errorText, kSmtpBadInput, why);
     if (port < 0 || port > 65535) return fail(errorText, kSmtpBadInput, "SMTP port out of range");

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "mail_settings.h"
+
 // Sends one mail over SMTP through libcurl. Each call uses its own handle, so several threads
 // (the mailer, RPC workers) may send at once once smtpGlobalInit has run.
 
@@ -34,12 +36,18 @@ struct SmtpOptions {
 // return the first call's result. 0 on success, else the libcurl code.
 int smtpGlobalInit();
 
+// One mail to one recipient; the account and the sender come from MailSettings.
+struct Mail {
+    std::string to;
+    std::string subject;
+    std::string body;
+};
+
 // 0 on success, else a libcurl result code or one of the codes above; on failure *errorText
 // (when given) gets a readable reason. Port 0 means the protocol's default (25, 587, 465).
-// Credentials are offered only when `user` is not empty. The peer certificate is not checked.
-int smtpSend(std::string_view server, int port, int protocol, std::string_view user,
-             std::string_view password, std::string_view to, std::string_view from,
-             std::string_view subject, std::string_view body, std::string* errorText,
+// Credentials are offered only when the user is not empty. An empty sender is the null reverse
+// path. The peer certificate is not checked. The recipients of `account` are not used.
+int smtpSend(const MailSettings& account, const Mail& mail, std::string* errorText,
              const SmtpOptions& options = {});
 
 // The URL smtpSend connects to, e.g. "smtps://mail.example:465".

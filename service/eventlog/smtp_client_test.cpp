@@ -7,6 +7,22 @@
 // Sending against a real server is tested under tests/smtp; these cases never reach a socket.
 namespace {
 
+// The account and the mail as one call, as the tests below name them.
+int sendOne(std::string_view server, int port, int protocol, std::string_view user,
+            std::string_view password, std::string_view to, std::string_view from,
+            std::string_view subject, std::string_view body, std::string* errorText,
+            const SmtpOptions& options = {}) {
+    MailSettings account;
+    account.SMTP_Server = server;
+    account.SMTP_Port = port;
+    account.Protocol = protocol;
+    account.SMTP_User = user;
+    account.SMTP_Password = password;
+    account.Sender = from;
+    return smtpSend(account, Mail{std::string(to), std::string(subject), std::string(body)},
+                    errorText, options);
+}
+
 TEST(SmtpUrl, SchemeAndDefaultPortFollowTheProtocol) {
     struct Case {
         int protocol, port;
@@ -52,8 +68,8 @@ TEST(SmtpSend, RefusesAMissingOrMalformedAccountBeforeConnecting) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
-        EXPECT_EQ(smtpSend(c.server, c.port, kSmtpPlain, "", "", "ops@example.org", c.from, "s",
-                           "b", &error),
+        EXPECT_EQ(sendOne(c.server, c.port, kSmtpPlain, "", "", "ops@example.org", c.from, "s", "b",
+                          &error),
                   kSmtpBadInput);
         EXPECT_EQ(error, c.reason);
     }
@@ -68,8 +84,8 @@ TEST(SmtpSend, AStopAlreadyRequestedSendsNothing) {
     };
     std::string error;
     // Nothing listens on port 1; had it tried to connect, the result would be a connect error.
-    EXPECT_EQ(smtpSend("127.0.0.1", 1, kSmtpPlain, "", "", "ops@example.org", "raid@example.org",
-                       "s", "b", &error, options),
+    EXPECT_EQ(sendOne("127.0.0.1", 1, kSmtpPlain, "", "", "ops@example.org", "raid@example.org",
+                      "s", "b", &error, options),
               kSmtpAborted);
     EXPECT_EQ(polls, 1);
     EXPECT_FALSE(error.empty());

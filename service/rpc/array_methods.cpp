@@ -41,9 +41,9 @@ int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/,
         if (i > 0) members += ", ";
         members += deviceName(domain, request.members[i]);
     }
-    useraction::recordOnDevice(
-        domain, request.source_id != 0 ? useraction::kArrayTransformed : useraction::kArrayCreated,
-        id, std::move(members));
+    useraction::recordOnDevice(domain,
+                               request.source_id != 0 ? kEventArrayTransformed : kEventArrayCreated,
+                               id, std::move(members));
     return kRpcOk;
 }
 
@@ -61,7 +61,7 @@ int fnDeleteArray(const value& params, value& /*result*/, std::string& /*errmsg*
     // A sub-array goes only with the array it belongs to.
     if (!arkIsEmptySlot(vd.parent)) return kRpcBadParams;
     if (arkDeleteArray(domain, id, rpc::u32Param(params, "options")) != 0) return kRpcFailed;
-    useraction::record(useraction::kArrayDeleted, arkFieldText(vd.array.aname));
+    useraction::record(kEventArrayDeleted, arkFieldText(vd.array.aname));
     return kRpcOk;
 }
 
@@ -97,6 +97,6 @@ int fnAddDiskToArray(const value& params, value& /*result*/, std::string& /*errm
     ARK_VD_INFO vd{};
     if (int code = readArray(domain, array, vd); code != kRpcOk) return code;
     if (arkAddDiskToArray(domain, array, disk) != 0) return kRpcFailed;
-    useraction::recordOnDevice(domain, useraction::kDiskAdded, disk, arkFieldText(vd.array.aname));
+    useraction::recordOnDevice(domain, kEventDiskAdded, disk, arkFieldText(vd.array.aname));
     return kRpcOk;
 }

@@ -42,7 +42,7 @@ int fnSetPassword(const value& params, value& /*result*/, std::string& errmsg,
     if (!g_server.config.SetString(next.get_ref<const std::string&>(), "password")) {
         return kRpcFailed;
     }
-    useraction::record(useraction::kPasswordChanged, "");
+    useraction::record(kEventPasswordChanged, "");
     return kRpcOk;
 }
 

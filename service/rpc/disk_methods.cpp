@@ -42,7 +42,7 @@ int fnInitDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
     const uint32_t id = rpc::u32Param(params, "id");
     if (id == 0) return kRpcBadParams;
     if (arkInitDisk(domain, id) != 0) return kRpcFailed;
-    useraction::recordOnDevice(domain, useraction::kDiskInitialized, id);
+    useraction::recordOnDevice(domain, kEventDiskInitialized, id);
     return kRpcOk;
 }
 
@@ -73,12 +73,12 @@ int fnIdentifyDisk(const value& params, value& /*result*/, std::string& /*errmsg
 
 int fnAssignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
                       RpcContext& /*ctx*/) {
-    return spareChange(arkAssignSpareDisk, useraction::kSpareAssigned, params);
+    return spareChange(arkAssignSpareDisk, kEventSpareAssigned, params);
 }
 
 int fnUnassignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
                         RpcContext& /*ctx*/) {
-    return spareChange(arkUnassignSpareDisk, useraction::kSpareUnassigned, params);
+    return spareChange(arkUnassignSpareDisk, kEventSpareUnassigned, params);
 }
 
 int fnAtaPassthrough(const value& params, value& result, std::string& /*errmsg*/,

@@ -40,7 +40,7 @@ int fnLogin(const value& params, value& /*result*/, std::string& /*errmsg*/, Rpc
     if (sid.empty()) return kRpcUnauthorized;
     ctx.SetSessionCookie("uid", name.c_str());
     ctx.SetSessionCookie("sid", sid.c_str());
-    useraction::record(useraction::kLogin, name);
+    useraction::record(kEventLogin, name);
     return kRpcOk;
 }
 
@@ -50,6 +50,6 @@ int fnLogout(const value& /*params*/, value& /*result*/, std::string& /*errmsg*/
         ctx.SetSessionCookie("sid", "invalid");
     }
     const char* uid = ctx.Cookie("uid");
-    useraction::record(useraction::kLogout, uid != nullptr ? uid : "");
+    useraction::record(kEventLogout, uid != nullptr ? uid : "");
     return kRpcOk;
 }

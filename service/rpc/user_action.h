@@ -1,7 +1,7 @@
 #pragma once
 
-// The user actions the methods record in the event log, as information events. A method records
-// its action only after the action succeeded.
+// The user actions the methods record in the event log (codes kEventLogin ... in event_codes.h),
+// as information events. A method records its action only after the action succeeded.
 
 #include <cstdint>
 #include <string>
@@ -12,17 +12,6 @@
 #include "event_codes.h"
 
 namespace useraction {
-
-constexpr int kLogin = 101;
-constexpr int kLogout = 102;
-constexpr int kDiskInitialized = 103;
-constexpr int kArrayCreated = 104;
-constexpr int kArrayDeleted = 105;
-constexpr int kDiskAdded = 106;
-constexpr int kSpareAssigned = 107;
-constexpr int kSpareUnassigned = 108;
-constexpr int kPasswordChanged = 109;
-constexpr int kArrayTransformed = 111;
 
 // An action about a user or a device already named by the caller (devname may be empty).
 inline void record(int code, std::string devname, std::string data = std::string()) {

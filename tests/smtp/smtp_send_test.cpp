@@ -12,6 +12,22 @@
 
 namespace {
 
+// The account and the mail as one call, as the tests below name them.
+int sendOne(std::string_view server, int port, int protocol, std::string_view user,
+            std::string_view password, std::string_view to, std::string_view from,
+            std::string_view subject, std::string_view body, std::string* errorText,
+            const SmtpOptions& options = {}) {
+    MailSettings account;
+    account.SMTP_Server = server;
+    account.SMTP_Port = port;
+    account.Protocol = protocol;
+    account.SMTP_User = user;
+    account.SMTP_Password = password;
+    account.Sender = from;
+    return smtpSend(account, Mail{std::string(to), std::string(subject), std::string(body)},
+                    errorText, options);
+}
+
 constexpr std::time_t kSentAt = 1749132189;  // Thu 2025-06-05 14:03:09 UTC
 constexpr const char* kTo = "ops@example.org";
 constexpr const char* kFrom = "raid@example.org";
@@ -66,8 +82,8 @@ TEST_F(SmtpSendTest, EachProtocolDeliversTheExactMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.listener);
         std::string error;
-        ASSERT_EQ(smtpSend("127.0.0.1", server_.Port(c.listener), c.protocol, c.user, c.password,
-                           kTo, kFrom, "RAID Manager Notification", body, &error, fixedClock()),
+        ASSERT_EQ(sendOne("127.0.0.1", server_.Port(c.listener), c.protocol, c.user, c.password,
+                          kTo, kFrom, "RAID Manager Notification", body, &error, fixedClock()),
                   kSmtpOk)
             << error;
         const auto got = server_.Spooled(c.listener);
@@ -105,8 +121,8 @@ TEST_F(SmtpSendTest, RefusedSessionsFailWithAReasonAndDeliverNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
-        EXPECT_EQ(smtpSend("127.0.0.1", server_.Port(c.listener), c.protocol, c.user, c.password,
-                           c.to, kFrom, "s", "b", &error, fixedClock()),
+        EXPECT_EQ(sendOne("127.0.0.1", server_.Port(c.listener), c.protocol, c.user, c.password,
+                          c.to, kFrom, "s", "b", &error, fixedClock()),
                   c.expected);
         EXPECT_FALSE(error.empty());
         EXPECT_TRUE(server_.Spooled(c.listener).empty());
@@ -124,8 +140,8 @@ TEST_F(SmtpSendTest, NothingListeningIsAConnectError) {
     socklen_t len = sizeof addr;
     ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
     std::string error;
-    EXPECT_EQ(smtpSend("127.0.0.1", ntohs(addr.sin_port), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
-                       &error),
+    EXPECT_EQ(sendOne("127.0.0.1", ntohs(addr.sin_port), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
+                      &error),
               7);
     EXPECT_FALSE(error.empty());
     close(fd);
@@ -136,8 +152,8 @@ TEST_F(SmtpSendTest, ASilentServerEndsInATimeOut) {
     options.connectTimeoutMs = 300;
     options.totalTimeoutMs = 600;
     std::string error;
-    EXPECT_EQ(smtpSend("127.0.0.1", server_.Port("silent"), kSmtpPlain, "", "", kTo, kFrom, "s",
-                       "b", &error, options),
+    EXPECT_EQ(sendOne("127.0.0.1", server_.Port("silent"), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
+                      &error, options),
               28);
     EXPECT_FALSE(error.empty());
     // The time-out came while waiting for the greeting, not for the connection.
@@ -150,8 +166,8 @@ TEST_F(SmtpSendTest, StoppingAbortsATransferThatIsWaitingOnTheServer) {
     SmtpOptions options;
     options.stopRequested = [this] { return server_.Connections("silent") > 0; };
     std::string error;
-    EXPECT_EQ(smtpSend("127.0.0.1", server_.Port("silent"), kSmtpPlain, "", "", kTo, kFrom, "s",
-                       "b", &error, options),
+    EXPECT_EQ(sendOne("127.0.0.1", server_.Port("silent"), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
+                      &error, options),
               kSmtpAborted);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(server_.Connections("silent"), 1);
@@ -177,8 +193,8 @@ TEST_F(SmtpSendTest, InjectedLineBreaksNeverReachTheServer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;
-        EXPECT_EQ(smtpSend("127.0.0.1", server_.Port("plain"), kSmtpPlain, "", "", c.to, c.from,
-                           c.subject, "b", &error),
+        EXPECT_EQ(sendOne("127.0.0.1", server_.Port("plain"), kSmtpPlain, "", "", c.to, c.from,
+                          c.subject, "b", &error),
                   kSmtpBadInput);
         EXPECT_FALSE(error.empty());
     }
@@ -187,8 +203,8 @@ TEST_F(SmtpSendTest, InjectedLineBreaksNeverReachTheServer) {
 
     // The same listener does count a clean send, so the zero above means something.
     std::string error;
-    ASSERT_EQ(smtpSend("127.0.0.1", server_.Port("plain"), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
-                       &error),
+    ASSERT_EQ(sendOne("127.0.0.1", server_.Port("plain"), kSmtpPlain, "", "", kTo, kFrom, "s", "b",
+                      &error),
               kSmtpOk)
         << error;
     EXPECT_EQ(server_.Connections("plain"), 1);
