@@ -11,8 +11,8 @@
 
 #include "brs_server.h"
 #include "brs_soap.h"
-#include "dispatcher.h"
 #include "emu_sg_startup.h"
+#include "http_dispatch.h"
 
 namespace fuzzsvc {
 namespace {
@@ -85,7 +85,7 @@ void Serve(const std::string& request) {
     engine.fsend = Send;
     g_in = request.data();
     g_left = request.size();
-    dispatchRequest(&engine);
+    dispatchRequest(&engine, g_server.services);
     soap_destroy(&engine);
     soap_end(&engine);
     soap_free_cookies(&engine);

@@ -19,6 +19,7 @@
 #include "connection_gate.h"
 #include "event_threads.h"
 #include "file_source.h"
+#include "http_dispatch.h"
 #include "log.h"
 #include "smtp_client.h"
 
@@ -165,6 +166,8 @@ bool brsServer::Init(int argc, char** argv) {
     masterSoap = std::make_unique<brsSoap>();
     masterSoap->cookie_domain = nullptr;
     masterSoap->cookie_path = "/";
+    masterSoap->services = &services;
+    masterSoap->wwwDir = wwwDir;
 
     if (!resolvePort()) return false;
     logPrint(kLogDebug, "soap port: %d", port);
@@ -223,7 +226,9 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
     if (m_wakeFd < 0) {
         logPrint(kLogError, "fail to create the accept loop's wake-up: %s", std::strerror(errno));
         setServiceSpecificExitCode(1);
-    } else if (pool.Start(*masterSoap) == 0) {
+    } else if (pool.Start(*masterSoap, [this](struct soap* engine) {
+                   return dispatchRequest(engine, services);
+               }) == 0) {
         // Accepting would queue connections nobody answers.
         logPrint(kLogError, "no worker thread could be started");
         setServiceSpecificExitCode(1);
@@ -325,19 +330,4 @@ void brsServer::logSoapError(struct soap* engine, const char* prefix) {
         if (*p == '\n' || *p == '\r') *p = ' ';
     }
     logPrint(kLogError, "%s: %s", prefix, text);
-}
-
-std::string brsServer::login(const std::string& user, const std::string& password) {
-    std::string configured;
-    switch (config.FindString(configured, "password")) {
-        case ConfigRead::kFound:
-            break;
-        case ConfigRead::kMissing:
-            configured.clear();
-            break;
-        case ConfigRead::kUnreadable:
-            return "";
-    }
-    if (user != "admin" || password != configured) return "";
-    return sessions.Create();
 }

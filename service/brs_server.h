@@ -8,6 +8,7 @@
 #include "config_store.h"
 #include "cservice.h"
 #include "event_logger.h"
+#include "rpc_services.h"
 #include "session_table.h"
 #include "thread_pool.h"
 
@@ -33,7 +34,9 @@ public:
     // Login sessions. login gives the new session id, or "" when the user is not "admin", the
     // password differs from the configured one (none configured: empty) or the configuration
     // cannot be read.
-    std::string login(const std::string& user, const std::string& password);
+    std::string login(const std::string& user, const std::string& password) {
+        return loginSession(services, user, password);
+    }
     bool checkSession(const std::string& sid) { return sessions.Check(sid); }
     bool removeSession(const std::string& sid) { return sessions.Remove(sid); }
 
@@ -50,6 +53,8 @@ public:
     int masterSocket = -1;
     ThreadPool pool;
     std::atomic<int> stopFlag{0};
+    // The above as the dispatcher, the handlers and the file server see them.
+    RpcServices services{config, eventLogger, sessions, port, smartInterval, stopFlag};
 
 private:
     bool parseOptions(int argc, char** argv);

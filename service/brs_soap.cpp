@@ -26,6 +26,8 @@ brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
 brsSoap::brsSoap(const brsSoap& listener, ThreadPool* workerPool)
     : soap(static_cast<const soap&>(listener)),
       pool(workerPool),
+      services(listener.services),
+      wwwDir(listener.wwwDir),
       m_engineReceive(listener.m_engineReceive) {}
 
 void brsSoap::BeginRequest(const QueuedConnection& connection) {

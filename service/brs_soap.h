@@ -7,6 +7,7 @@
 
 class ThreadPool;
 struct QueuedConnection;
+struct RpcServices;
 
 // The service's HTTP engine context: UTF-8 strings, 10 s receive/send/connect time-outs, a 5 s
 // accept time-out, SO_REUSEADDR, uploads bounded to kMaxRequestBytes, GET requests answered by
@@ -27,6 +28,10 @@ public:
     void BeginRequest(const QueuedConnection& connection);
 
     ThreadPool* pool = nullptr;
+    // What the GET side serves from: the service's sessions and event log, and the web folder
+    // (empty: the selected file source). Set on the master by the start-up; copies share them.
+    RpcServices* services = nullptr;
+    const char* wwwDir = "";
 
 private:
     static size_t receive(struct soap* engine, char* buffer, size_t length);

@@ -3,8 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "brs_server.h"
+#include "brs_soap.h"
+#include "event_logger.h"
 #include "file_source.h"
+#include "rpc_services.h"
+#include "session_table.h"
 
 namespace {
 
@@ -35,9 +38,9 @@ const MimeRow kMimeTypes[] = {
 
 // Backup serialises itself and renames each finished copy into place, so the file opened here
 // is always a whole copy, even while another download makes the next one.
-FILE* openEventLogBackup() {
+FILE* openEventLogBackup(EventLogger& eventLogger) {
     std::string path;
-    if (!g_server.eventLogger.Backup(path)) return nullptr;
+    if (!eventLogger.Backup(path)) return nullptr;
     return std::fopen(path.c_str(), "rb");
 }
 
@@ -76,7 +79,9 @@ int httpGetHandler(struct soap* engine) {
 
     if (decoded == "/eventlog") {
         const char* sid = requestCookie(engine, "sid");
-        if (sid == nullptr || !g_server.checkSession(sid)) return kNotFound;
+        RpcServices* services = static_cast<brsSoap*>(engine)->services;
+        if (sid == nullptr || services == nullptr || !services->sessions.Check(sid))
+            return kNotFound;
         return serveFile(engine, decoded.c_str(), "application/octet-stream");
     }
     const char* type = mimeTypeFor(decoded.c_str());
@@ -89,13 +94,14 @@ int serveFile(struct soap* engine, const char* path, const char* mimeType) {
     FILE* file = nullptr;
     if (std::strcmp(path, "/eventlog") == 0) {
         access = {std::fopen, std::fread, std::fclose};
-        file = openEventLogBackup();
+        RpcServices* services = static_cast<brsSoap*>(engine)->services;
+        file = services != nullptr ? openEventLogBackup(services->eventLogger) : nullptr;
     } else {
         if (!requestPathIsSafe(path)) return kNotFound;
         char name[kNameSize];
-        int n = g_server.wwwDir[0] != '\0'
-                    ? std::snprintf(name, sizeof(name), "%s%s", g_server.wwwDir, path)
-                    : std::snprintf(name, sizeof(name), "%s", path + 1);
+        const char* wwwDir = static_cast<brsSoap*>(engine)->wwwDir;
+        int n = wwwDir[0] != '\0' ? std::snprintf(name, sizeof(name), "%s%s", wwwDir, path)
+                                  : std::snprintf(name, sizeof(name), "%s", path + 1);
         if (n < 0 || static_cast<size_t>(n) >= sizeof(name)) return kNotFound;
         file = access.open(name, "rb");
     }

@@ -3,8 +3,9 @@
 #include <string.h>
 #include <time.h>
 
+#include <utility>
+
 #include "brs_soap.h"
-#include "dispatcher.h"
 #include "log.h"
 
 namespace {
@@ -20,7 +21,8 @@ ThreadPool::~ThreadPool() {
     Stop();
 }
 
-int ThreadPool::Start(const brsSoap& master) {
+int ThreadPool::Start(const brsSoap& master, RequestHandler handler) {
+    m_handler = std::move(handler);
     while (m_count < kMaxWorkers) {
         auto* copy = new brsSoap(master, this);
         int rc = pthread_create(&m_thread[m_count], nullptr, Worker, copy);
@@ -45,7 +47,7 @@ void* ThreadPool::Worker(void* arg) {
         // Received cookies take their path from this field; a stale one from the previous
         // request would mismatch them.
         copy->path[0] = '\0';
-        dispatchRequest(copy);
+        copy->pool->m_handler(copy);
         soap_destroy(copy);
         soap_end(copy);
         soap_free_cookies(copy);

@@ -2,12 +2,19 @@
 
 #include <pthread.h>
 
+#include <functional>
+
 #include "socket_queue.h"
 
 class brsSoap;
+struct soap;
+
+// Serves one accepted connection on a worker's engine context; returns the engine's status.
+using RequestHandler = std::function<int(struct soap*)>;
 
 // The connection workers: up to kMaxWorkers threads, each with its own copy of the master
-// engine context, taking accepted connections from the ring and serving one request on each.
+// engine context, taking accepted connections from the ring and serving one request on each
+// with the handler Start was given.
 // Start and Stop are called by the accept thread only; Push and Pop from any thread.
 class ThreadPool {
 public:
@@ -21,7 +28,7 @@ public:
 
     // Starts workers until kMaxWorkers run or a thread cannot be created (logged). Returns the
     // number started.
-    int Start(const brsSoap& master);
+    int Start(const brsSoap& master, RequestHandler handler);
     // 0, or SocketQueue::kFull when the ring is full.
     int Push(const QueuedConnection& connection) { return m_queue.Push(connection); }
     int Push(int socket) { return m_queue.Push(socket); }
@@ -36,6 +43,7 @@ public:
 private:
     static void* Worker(void* copy);
 
+    RequestHandler m_handler;
     int m_count = 0;
     brsSoap* m_soap[kMaxWorkers] = {};
     pthread_t m_thread[kMaxWorkers] = {};

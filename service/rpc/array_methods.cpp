@@ -27,8 +27,7 @@ int fnGetRAIDCapacity(const value& params, value& result, std::string& /*errmsg*
     return kRpcOk;
 }
 
-int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/,
-                  RpcContext& /*ctx*/) {
+int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/, RpcContext& ctx) {
     ARK_ARRAY_PARAMS request;
     if (!rpc::arrayParamsFrom(params, request)) return kRpcBadParams;
     const int domain = rpc::domainParam(params);
@@ -41,7 +40,7 @@ int fnCreateArray(const value& params, value& result, std::string& /*errmsg*/,
         if (i > 0) members += ", ";
         members += deviceName(domain, request.members[i]);
     }
-    useraction::recordOnDevice(domain,
+    useraction::recordOnDevice(ctx, domain,
                                request.source_id != 0 ? kEventArrayTransformed : kEventArrayCreated,
                                id, std::move(members));
     return kRpcOk;
@@ -53,7 +52,7 @@ int fnCheckDelete(const value& params, value& result, std::string& /*errmsg*/,
 }
 
 int fnDeleteArray(const value& params, value& /*result*/, std::string& /*errmsg*/,
-                  RpcContext& /*ctx*/) {
+                  RpcContext& ctx) {
     const int domain = rpc::domainParam(params);
     const uint32_t id = rpc::u32Param(params, "id");
     ARK_VD_INFO vd{};
@@ -61,7 +60,7 @@ int fnDeleteArray(const value& params, value& /*result*/, std::string& /*errmsg*
     // A sub-array goes only with the array it belongs to.
     if (!arkIsEmptySlot(vd.parent)) return kRpcBadParams;
     if (arkDeleteArray(domain, id, rpc::u32Param(params, "options")) != 0) return kRpcFailed;
-    useraction::record(kEventArrayDeleted, arkFieldText(vd.array.aname));
+    useraction::record(ctx, kEventArrayDeleted, arkFieldText(vd.array.aname));
     return kRpcOk;
 }
 
@@ -90,13 +89,13 @@ int fnArrayTaskCtl(const value& params, value& /*result*/, std::string& /*errmsg
 }
 
 int fnAddDiskToArray(const value& params, value& /*result*/, std::string& /*errmsg*/,
-                     RpcContext& /*ctx*/) {
+                     RpcContext& ctx) {
     const int domain = rpc::domainParam(params);
     const uint32_t array = rpc::u32Param(params, "idArray");
     const uint32_t disk = rpc::u32Param(params, "idDisk");
     ARK_VD_INFO vd{};
     if (int code = readArray(domain, array, vd); code != kRpcOk) return code;
     if (arkAddDiskToArray(domain, array, disk) != 0) return kRpcFailed;
-    useraction::recordOnDevice(domain, kEventDiskAdded, disk, arkFieldText(vd.array.aname));
+    useraction::recordOnDevice(ctx, domain, kEventDiskAdded, disk, arkFieldText(vd.array.aname));
     return kRpcOk;
 }

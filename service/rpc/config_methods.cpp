@@ -1,8 +1,8 @@
 #include <string>
 
 #include "ark.h"
-#include "brs_server.h"
 #include "config_checks.h"
+#include "config_store.h"
 #include "rpc_handlers.h"
 #include "rpc_params.h"
 #include "user_action.h"
@@ -20,12 +20,11 @@ const char* const kConfigSections[] = {"settings", "tasks", "email_notification"
 
 }  // namespace
 
-int fnSetPassword(const value& params, value& /*result*/, std::string& errmsg,
-                  RpcContext& /*ctx*/) {
+int fnSetPassword(const value& params, value& /*result*/, std::string& errmsg, RpcContext& ctx) {
     const value& next = json::member(params, "new");
     if (!next.is_string()) return kRpcBadParams;
     std::string stored;
-    switch (g_server.config.FindString(stored, "password")) {
+    switch (ctx.Services().config.FindString(stored, "password")) {
         case ConfigRead::kFound:
             break;
         case ConfigRead::kMissing:  // as at login: no password configured is the empty one
@@ -39,27 +38,27 @@ int fnSetPassword(const value& params, value& /*result*/, std::string& errmsg,
         errmsg = "wrong password";
         return kRpcBadParams;
     }
-    if (!g_server.config.SetString(next.get_ref<const std::string&>(), "password")) {
+    if (!ctx.Services().config.SetString(next.get_ref<const std::string&>(), "password")) {
         return kRpcFailed;
     }
-    useraction::record(kEventPasswordChanged, "");
+    useraction::record(ctx, kEventPasswordChanged, "");
     return kRpcOk;
 }
 
-int fnGetConfig(const value& params, value& result, std::string& /*errmsg*/, RpcContext& /*ctx*/) {
+int fnGetConfig(const value& params, value& result, std::string& /*errmsg*/, RpcContext& ctx) {
     const std::string key = json::toText(json::member(params, "key"));
     value section;
-    if (!g_server.config.GetValue(section, key.c_str())) return kRpcFailed;
+    if (!ctx.Services().config.GetValue(section, key.c_str())) return kRpcFailed;
     if (section.is_null()) section = value::object();
     if (key == "settings" && section.is_object() &&
         json::toInt64(json::member(section, "ServerPort")) == 0) {
-        section["ServerPort"] = g_server.port;
+        section["ServerPort"] = ctx.Services().port;
     }
     result = std::move(section);
     return kRpcOk;
 }
 
-int fnSetConfig(const value& params, value& /*result*/, std::string& errmsg, RpcContext& /*ctx*/) {
+int fnSetConfig(const value& params, value& /*result*/, std::string& errmsg, RpcContext& ctx) {
     if (!params.is_object()) return kRpcBadParams;
     // Every section is checked before any is stored: a refused call writes nothing.
     for (const char* key : kConfigSections) {
@@ -71,11 +70,11 @@ int fnSetConfig(const value& params, value& /*result*/, std::string& errmsg, Rpc
     for (const char* key : kConfigSections) {
         auto it = params.find(key);
         if (it == params.end()) continue;
-        if (!g_server.config.SetValue(*it, key)) return kRpcFailed;
+        if (!ctx.Services().config.SetValue(*it, key)) return kRpcFailed;
         if (std::string_view(key) == "settings") {
             int interval = 0;
-            if (g_server.config.GetInt(interval, "settings", "SMARTInterval")) {
-                g_server.smartInterval.store(interval);
+            if (ctx.Services().config.GetInt(interval, "settings", "SMARTInterval")) {
+                ctx.Services().smartInterval.store(interval);
             }
         }
     }
@@ -94,7 +93,7 @@ int fnGetDomainConfig(const value& params, value& result, std::string& /*errmsg*
 }
 
 int fnSetDomainConfig(const value& params, value& /*result*/, std::string& errmsg,
-                      RpcContext& /*ctx*/) {
+                      RpcContext& ctx) {
     // The params are stored whole as the domain's section, which the start-up reads as an
     // object; anything else would replace it with junk.
     if (!params.is_object()) return kRpcBadParams;
@@ -111,5 +110,5 @@ int fnSetDomainConfig(const value& params, value& /*result*/, std::string& errms
         if (arkSetConfigInt(domain, key, json::toUInt(*it)) != 0) return kRpcFailed;
     }
     const std::string section = "domain" + std::to_string(domain);
-    return g_server.config.SetValue(params, section.c_str()) ? kRpcOk : kRpcFailed;
+    return ctx.Services().config.SetValue(params, section.c_str()) ? kRpcOk : kRpcFailed;
 }

@@ -39,8 +39,8 @@ TEST_F(ConfigMethods, SetPasswordChecksTheOldOneAndRecordsOnlyAChange) {
 
     EXPECT_EQ(rpc("SetPassword", {{"old", "old-secret"}, {"new", "n\xc3\xa9w"}}), ok("true"));
     EXPECT_EQ(storedNode("password"), "n\xc3\xa9w");
-    EXPECT_TRUE(g_server.login("admin", "old-secret").empty());
-    EXPECT_FALSE(g_server.login("admin", "n\xc3\xa9w").empty());
+    EXPECT_TRUE(testServices().login("admin", "old-secret").empty());
+    EXPECT_FALSE(testServices().login("admin", "n\xc3\xa9w").empty());
     auto log = events();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].type, 1);
@@ -61,11 +61,11 @@ TEST_F(ConfigMethods, APasswordThatCannotBeWrittenIsAFailureAndNoChange) {
     // password), and no new file can be made there.
     std::filesystem::remove(dir() + "/config.json");
     std::filesystem::create_symlink(dir() + "/gone/config.json", dir() + "/config.json");
-    g_server.config.Load(dir());
+    testServices().config.Load(dir());
     EXPECT_EQ(rpc("SetPassword", {{"old", ""}, {"new", "n"}}),
               error(kRpcFailed, "internal server error"));
     EXPECT_TRUE(events().empty()) << "the password did not change";
-    EXPECT_FALSE(g_server.login("admin", "").empty());
+    EXPECT_FALSE(testServices().login("admin", "").empty());
 }
 
 TEST_F(ConfigMethods, AnUnreadableStoreFailsEveryStoreMethodAndRecordsNothing) {
@@ -74,14 +74,14 @@ TEST_F(ConfigMethods, AnUnreadableStoreFailsEveryStoreMethodAndRecordsNothing) {
     EXPECT_EQ(rpc("SetPassword", {{"old", "x"}, {"new", "y"}}), failed);
     EXPECT_EQ(rpc("GetConfig", {{"key", "settings"}}), failed);
     EXPECT_EQ(rpc("SetConfig", {{"settings", {{"SMARTInterval", 5}}}}), failed);
-    EXPECT_EQ(g_server.smartInterval.load(), 0);
+    EXPECT_EQ(testServices().smartInterval.load(), 0);
     EXPECT_EQ(rpc("SetDomainConfig", {{"domain", 0}}), failed);
     EXPECT_TRUE(events().empty());
     EXPECT_EQ(configFile(), kUnparsable) << "the broken file is never replaced";
 }
 
 TEST_F(ConfigMethods, GetConfigGivesTheSectionAndThePortInUse) {
-    g_server.port = 61234;
+    testServices().port = 61234;
     EXPECT_EQ(rpc("GetConfig", {{"key", "settings"}}), ok(R"({"ServerPort":61234})"));
     EXPECT_EQ(rpc("GetConfig", {{"key", "tasks"}}), ok("{}")) << "absent: an empty object";
     EXPECT_EQ(rpc("GetConfig"), ok("{}"));
@@ -116,17 +116,17 @@ TEST_F(ConfigMethods, SetConfigStoresEachSectionWholeAndTakesOverTheSmartInterva
     EXPECT_EQ(storedNode("email_notification"), mail);
     EXPECT_EQ(storedNode("other"), nullptr);
     EXPECT_EQ(storedNode("password"), "p");
-    EXPECT_EQ(g_server.smartInterval.load(), 60);
+    EXPECT_EQ(testServices().smartInterval.load(), 60);
 
     // Without "settings" the running interval stays.
     EXPECT_EQ(rpc("SetConfig", {{"tasks", value::array()}}), ok("true"));
-    EXPECT_EQ(g_server.smartInterval.load(), 60);
+    EXPECT_EQ(testServices().smartInterval.load(), 60);
     EXPECT_EQ(storedNode("tasks"), value::array());
 
     EXPECT_EQ(rpc("SetConfig", {{"settings", {{"SMARTInterval", "0x1E"}}}}), ok("true"));
-    EXPECT_EQ(g_server.smartInterval.load(), 30);
+    EXPECT_EQ(testServices().smartInterval.load(), 30);
     EXPECT_EQ(rpc("SetConfig", {{"settings", value::object()}}), ok("true"));
-    EXPECT_EQ(g_server.smartInterval.load(), 0);
+    EXPECT_EQ(testServices().smartInterval.load(), 0);
 }
 
 TEST_F(ConfigMethods, SmartIntervalChangesWhileTheSchedulerReadsIt) {
@@ -134,7 +134,7 @@ TEST_F(ConfigMethods, SmartIntervalChangesWhileTheSchedulerReadsIt) {
     int seen = 0;
     std::thread scheduler([&] {
         while (!done.load()) {
-            const int v = g_server.smartInterval.load();
+            const int v = testServices().smartInterval.load();
             if (v != 0 && v != 5 && v != 10) seen = v;
         }
     });
@@ -145,7 +145,7 @@ TEST_F(ConfigMethods, SmartIntervalChangesWhileTheSchedulerReadsIt) {
     done = true;
     scheduler.join();
     EXPECT_EQ(seen, 0);
-    EXPECT_EQ(g_server.smartInterval.load(), 5);
+    EXPECT_EQ(testServices().smartInterval.load(), 5);
 }
 
 TEST_F(ConfigMethods, GetDomainConfigReportsTheKeysTheControllerAnswers) {

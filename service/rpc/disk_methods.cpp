@@ -26,23 +26,22 @@ int diskSwitch(SwitchFn set, const value& params, bool zeroAllowed = true) {
 
 using SpareFn = int (*)(int, uint32_t);
 
-int spareChange(SpareFn change, int eventCode, const value& params) {
+int spareChange(SpareFn change, int eventCode, const value& params, RpcContext& ctx) {
     const int domain = rpc::domainParam(params);
     const uint32_t disk = rpc::u32Param(params, "disk");
     if (change(domain, disk) != 0) return kRpcFailed;
-    useraction::recordOnDevice(domain, eventCode, disk);
+    useraction::recordOnDevice(ctx, domain, eventCode, disk);
     return kRpcOk;
 }
 
 }  // namespace
 
-int fnInitDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
-               RpcContext& /*ctx*/) {
+int fnInitDisk(const value& params, value& /*result*/, std::string& /*errmsg*/, RpcContext& ctx) {
     const int domain = rpc::domainParam(params);
     const uint32_t id = rpc::u32Param(params, "id");
     if (id == 0) return kRpcBadParams;
     if (arkInitDisk(domain, id) != 0) return kRpcFailed;
-    useraction::recordOnDevice(domain, kEventDiskInitialized, id);
+    useraction::recordOnDevice(ctx, domain, kEventDiskInitialized, id);
     return kRpcOk;
 }
 
@@ -72,13 +71,13 @@ int fnIdentifyDisk(const value& params, value& /*result*/, std::string& /*errmsg
 }
 
 int fnAssignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
-                      RpcContext& /*ctx*/) {
-    return spareChange(arkAssignSpareDisk, kEventSpareAssigned, params);
+                      RpcContext& ctx) {
+    return spareChange(arkAssignSpareDisk, kEventSpareAssigned, params, ctx);
 }
 
 int fnUnassignSpareDisk(const value& params, value& /*result*/, std::string& /*errmsg*/,
-                        RpcContext& /*ctx*/) {
-    return spareChange(arkUnassignSpareDisk, kEventSpareUnassigned, params);
+                        RpcContext& ctx) {
+    return spareChange(arkUnassignSpareDisk, kEventSpareUnassigned, params, ctx);
 }
 
 int fnAtaPassthrough(const value& params, value& result, std::string& /*errmsg*/,

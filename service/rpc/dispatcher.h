@@ -1,19 +1,17 @@
 #pragma once
 
-#include <stdsoap2.h>
+#include <string>
 
 #include "rpc_method.h"
-
-// Serves one accepted connection: a GET is answered by the file handler inside the engine's
-// receive step (an error status is sent here as an empty reply), a POST to "/fwupdate/<d>/<i>"
-// (one digit each) becomes a FlashUpdate call on the uploaded file, any other POST is one
-// JSON-RPC 2.0 call. An upload is read only after its path and session have been accepted; any
-// other path under "/fwupdate/" and a missing attachment get an empty 400, a body over the
-// engine's bound an empty 413.
-// Returns the engine's status.
-int dispatchRequest(struct soap* engine);
 
 // The JSON-RPC steps after the body is parsed: method checks, the "sid" session check for all
 // but Login and GetServerInfo, the table lookup and the handler call. Fills reply with the
 // JSON-RPC 2.0 reply object.
 void runRpcCall(const value& request, RpcContext& ctx, value& reply);
+
+// A reply object with only "jsonrpc": "2.0", and the error a refused call gets in it.
+value newRpcReply();
+void setRpcError(value& reply, int code, const std::string& message);
+
+// True when the request's "sid" cookie names a live session.
+bool hasLiveSession(RpcContext& ctx);

@@ -10,28 +10,28 @@
 #include <string>
 #include <vector>
 
-#include "brs_server.h"
 #include "fake_rpc_context.h"
+#include "test_services.h"
 
 namespace {
 
-// g_server with its configuration and event log in a folder of the test's own.
+// The test services with its configuration and event log in a folder of the test's own.
 class Dispatcher : public testing::Test {
 protected:
     void SetUp() override {
         char tmpl[] = "/tmp/dispatcher_test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        ASSERT_TRUE(g_server.eventLogger.Open(dir + "/eventlog.db"));
+        ASSERT_TRUE(testServices().eventLogger.Open(dir + "/eventlog.db"));
         loadConfig(nullptr);
     }
     void TearDown() override {
-        g_server.eventLogger.Close();
+        testServices().eventLogger.Close();
         std::filesystem::remove_all(dir);
     }
     void loadConfig(const char* text) {
         if (text != nullptr) std::ofstream(dir + "/config.json") << text;
-        g_server.config.Load(dir);
+        testServices().config.Load(dir);
     }
     value call(const value& request) {
         value reply = value::object();
@@ -50,7 +50,7 @@ protected:
     }
     std::vector<EventLogEntry> events() {
         std::vector<EventLogEntry> out;
-        g_server.eventLogger.Get(0, 100, [&](const EventLogEntry& e) { out.push_back(e); });
+        testServices().eventLogger.Get(0, 100, [&](const EventLogEntry& e) { out.push_back(e); });
         return out;
     }
 
@@ -108,7 +108,7 @@ TEST_F(Dispatcher, LoginLogoutRoundTrip) {
     value out = call({{"method", "Logout"}, {"id", 8}});
     EXPECT_EQ(out.dump(), R"({"jsonrpc":"2.0","id":8,"result":true})");
     EXPECT_EQ(ctx.set["sid"], "invalid");
-    EXPECT_FALSE(g_server.checkSession(sid));
+    EXPECT_FALSE(testServices().sessions.Check(sid));
 
     value again = call({{"method", "Logout"}});
     EXPECT_EQ(again["error"]["code"], 401) << "the session is gone";

@@ -1,6 +1,6 @@
 #include <climits>
 
-#include "brs_server.h"
+#include "event_logger.h"
 #include "rpc_handlers.h"
 
 namespace {
@@ -21,15 +21,14 @@ value eventObject(const EventLogEntry& e) {
 }  // namespace
 
 int fnGetEventLogCount(const value& /*params*/, value& result, std::string& /*errmsg*/,
-                       RpcContext& /*ctx*/) {
-    const int count = g_server.eventLogger.Count();
+                       RpcContext& ctx) {
+    const int count = ctx.Services().eventLogger.Count();
     if (count < 0) return kRpcFailed;
     result = count;
     return kRpcOk;
 }
 
-int fnGetEventLog(const value& params, value& result, std::string& /*errmsg*/,
-                  RpcContext& /*ctx*/) {
+int fnGetEventLog(const value& params, value& result, std::string& /*errmsg*/, RpcContext& ctx) {
     // Read wide, so a huge number cannot wrap into an acceptable one.
     const int64_t start = json::toInt64(json::member(params, "start"));
     const int64_t length = json::toInt64(json::member(params, "length"));
@@ -37,7 +36,7 @@ int fnGetEventLog(const value& params, value& result, std::string& /*errmsg*/,
         return kRpcBadParams;
     }
     value list = value::array();
-    const int rows = g_server.eventLogger.Get(
+    const int rows = ctx.Services().eventLogger.Get(
         static_cast<int>(start), static_cast<int>(length),
         [&list](const EventLogEntry& e) { list.push_back(eventObject(e)); });
     if (rows < 0) return kRpcFailed;
@@ -46,6 +45,6 @@ int fnGetEventLog(const value& params, value& result, std::string& /*errmsg*/,
 }
 
 int fnClearEventLog(const value& /*params*/, value& /*result*/, std::string& /*errmsg*/,
-                    RpcContext& /*ctx*/) {
-    return g_server.eventLogger.Clear() ? kRpcOk : kRpcFailed;
+                    RpcContext& ctx) {
+    return ctx.Services().eventLogger.Clear() ? kRpcOk : kRpcFailed;
 }

@@ -8,7 +8,7 @@ namespace {
 class EventLogMethods : public StoreMethods {
 protected:
     void add(int type, int code, const char* devname, const char* data) {
-        ASSERT_TRUE(g_server.eventLogger.Add(EventLogEntry(type, code, devname, data)));
+        ASSERT_TRUE(testServices().eventLogger.Add(EventLogEntry(type, code, devname, data)));
     }
 };
 
@@ -75,7 +75,7 @@ TEST_F(EventLogMethods, ClearEmptiesTheLog) {
 }
 
 TEST_F(EventLogMethods, AClosedLogIsAFailureNotAnEmptyOne) {
-    g_server.eventLogger.Close();
+    testServices().eventLogger.Close();
     EXPECT_EQ(rpc("GetEventLogCount"), error(kRpcFailed, "internal server error"));
     EXPECT_EQ(rpc("GetEventLog", {{"start", 0}, {"length", 10}}),
               error(kRpcFailed, "internal server error"));

@@ -1,12 +1,13 @@
 #pragma once
 
 // The request context of a handler or dispatcher test: cookies the request sent, cookies the
-// reply set, and the upload of the firmware route.
+// reply set, the upload of the firmware route, and the test program's services.
 
 #include <map>
 #include <string>
 
 #include "rpc_method.h"
+#include "test_services.h"
 
 class FakeRpcContext : public RpcContext {
 public:
@@ -16,6 +17,7 @@ public:
     }
     void SetSessionCookie(const char* name, const char* text) override { set[name] = text; }
     const RpcUpload* Upload() const override { return upload; }
+    RpcServices& Services() override { return testServices().rpc; }
 
     std::map<std::string, std::string> cookies;  // sent with the request
     std::map<std::string, std::string> set;      // set on the reply

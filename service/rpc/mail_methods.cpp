@@ -1,6 +1,5 @@
 #include <string>
 
-#include "brs_server.h"
 #include "log.h"
 #include "rpc_handlers.h"
 #include "smtp_client.h"
@@ -13,12 +12,11 @@ std::string textOf(const value& params, const char* key) {
 
 }  // namespace
 
-int fnSendMail(const value& params, value& /*result*/, std::string& /*errmsg*/,
-               RpcContext& /*ctx*/) {
+int fnSendMail(const value& params, value& /*result*/, std::string& /*errmsg*/, RpcContext& ctx) {
     std::string reason;
     SmtpOptions options;
     // A slow or silent server must not hold up the service's shutdown.
-    options.stopRequested = [] { return g_server.stopFlag.load() != 0; };
+    options.stopRequested = [&ctx] { return ctx.Services().stopFlag.load() != 0; };
     MailSettings account;
     account.SMTP_Server = textOf(params, "SMTP_Server");
     account.SMTP_Port = json::toInt(json::member(params, "SMTP_Port"));

@@ -1,7 +1,7 @@
 #pragma once
 
 // Test fixture of the method handlers: the default scenario's emulated machine attached as the
-// domain list, and g_server's event log in a folder of the test's own.
+// domain list, and the test services' event log in a folder of the test's own.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "ark.h"
-#include "brs_server.h"
 #include "domain.h"
 #include "emu_port.h"
 #include "fake_rpc_context.h"
 #include "rpc_handlers.h"
 #include "scenario.h"
+#include "test_services.h"
 
 namespace rpctest {
 
@@ -35,7 +35,7 @@ protected:
         char tmpl[] = "/tmp/rpc_methods_test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
-        ASSERT_TRUE(g_server.eventLogger.Open(m_dir + "/eventlog.db"));
+        ASSERT_TRUE(testServices().eventLogger.Open(m_dir + "/eventlog.db"));
 
         emu::Scenario scenario;
         std::string error;
@@ -48,7 +48,7 @@ protected:
     void TearDown() override {
         arkResetDomainsForTest();  // the ports go before their emulators
         m_machine.reset();
-        g_server.eventLogger.Close();
+        testServices().eventLogger.Close();
         std::filesystem::remove_all(m_dir);
     }
 
@@ -73,7 +73,7 @@ protected:
     // The event log, oldest first.
     std::vector<EventLogEntry> events() {
         std::vector<EventLogEntry> out;
-        g_server.eventLogger.Get(0, 1000, [&](const EventLogEntry& e) { out.push_back(e); });
+        testServices().eventLogger.Get(0, 1000, [&](const EventLogEntry& e) { out.push_back(e); });
         return {out.rbegin(), out.rend()};
     }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "json_util.h"
+#include "rpc_services.h"
 
 // Result codes of a method handler (and of the dispatcher's own refusals).
 constexpr int kRpcOk = 0;
@@ -31,6 +32,8 @@ public:
     // The uploaded image of a "/fwupdate/<d>/<i>" request; null for every JSON-RPC body, so a
     // body that names an upload method itself carries no image.
     virtual const RpcUpload* Upload() const = 0;
+    // The service's store, event log, sessions and settings.
+    virtual RpcServices& Services() = 0;
 };
 
 // Every method handler has this shape. params is the request's "params" (null when absent);

@@ -1,5 +1,5 @@
-#include "brs_server.h"
 #include "rpc_handlers.h"
+#include "session_table.h"
 #include "user_action.h"
 
 namespace {
@@ -36,20 +36,20 @@ int fnLogin(const value& params, value& /*result*/, std::string& /*errmsg*/, Rpc
     const value& password = json::member(params, "password");
     if (!user.is_string() || !password.is_string()) return kRpcUnauthorized;
     const std::string& name = user.get_ref<const std::string&>();
-    std::string sid = g_server.login(name, password.get_ref<const std::string&>());
+    std::string sid = loginSession(ctx.Services(), name, password.get_ref<const std::string&>());
     if (sid.empty()) return kRpcUnauthorized;
     ctx.SetSessionCookie("uid", name.c_str());
     ctx.SetSessionCookie("sid", sid.c_str());
-    useraction::record(kEventLogin, name);
+    useraction::record(ctx, kEventLogin, name);
     return kRpcOk;
 }
 
 int fnLogout(const value& /*params*/, value& /*result*/, std::string& /*errmsg*/, RpcContext& ctx) {
     if (const char* sid = ctx.Cookie("sid")) {
-        g_server.removeSession(sid);
+        ctx.Services().sessions.Remove(sid);
         ctx.SetSessionCookie("sid", "invalid");
     }
     const char* uid = ctx.Cookie("uid");
-    useraction::record(kEventLogout, uid != nullptr ? uid : "");
+    useraction::record(ctx, kEventLogout, uid != nullptr ? uid : "");
     return kRpcOk;
 }

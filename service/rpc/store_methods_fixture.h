@@ -1,8 +1,8 @@
 #pragma once
 
 // Test fixture of the event-log, configuration, mail, firmware and SMART methods: the handler
-// fixture's emulated machine and event log, g_server's configuration in the same folder, and
-// whole JSON-RPC calls run as the dispatcher runs them, with a live session.
+// fixture's emulated machine and event log, the test services' configuration in the same folder,
+// and whole JSON-RPC calls run as the dispatcher runs them, with a live session.
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "brs_server.h"
 #include "dispatcher.h"
 #include "methods_test_fixture.h"
+#include "test_services.h"
 
 namespace rpctest {
 
@@ -23,11 +23,11 @@ protected:
         Methods::SetUp();
         if (HasFatalFailure()) return;
         loadConfig(nullptr);
-        g_server.smartInterval = 0;
-        m_sid = g_server.sessions.Create();
+        testServices().smartInterval = 0;
+        m_sid = testServices().sessions.Create();
     }
     void TearDown() override {
-        g_server.removeSession(m_sid);
+        testServices().sessions.Remove(m_sid);
         Methods::TearDown();
     }
 
@@ -35,7 +35,7 @@ protected:
     void loadConfig(const char* text) {
         std::filesystem::remove(dir() + "/config.json");
         if (text != nullptr) std::ofstream(dir() + "/config.json") << text;
-        g_server.config.Load(dir());
+        testServices().config.Load(dir());
     }
     std::string configFile() const {
         std::ifstream in(dir() + "/config.json");

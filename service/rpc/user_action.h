@@ -7,21 +7,24 @@
 #include <string>
 #include <utility>
 
-#include "brs_server.h"
 #include "device_event.h"
 #include "event_codes.h"
+#include "event_logger.h"
+#include "rpc_method.h"
 
 namespace useraction {
 
 // An action about a user or a device already named by the caller (devname may be empty).
-inline void record(int code, std::string devname, std::string data = std::string()) {
-    g_server.eventLogger.Add(
+inline void record(RpcContext& ctx, int code, std::string devname,
+                   std::string data = std::string()) {
+    ctx.Services().eventLogger.Add(
         EventLogEntry(kEventInformation, code, std::move(devname), std::move(data)));
 }
 
 // An action on device `devid` of `domain`, named as deviceName names it.
-inline void recordOnDevice(int domain, int code, uint32_t devid, std::string data = std::string()) {
-    g_server.eventLogger.Add(
+inline void recordOnDevice(RpcContext& ctx, int domain, int code, uint32_t devid,
+                           std::string data = std::string()) {
+    ctx.Services().eventLogger.Add(
         makeDeviceEvent(domain, kEventInformation, code, devid, std::move(data)));
 }
 
