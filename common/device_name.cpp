@@ -25,7 +25,10 @@ std::string arrayName(int domain, uint32_t id, const ARK_ARRAY_INFO& array, uint
 }  // namespace
 
 std::string deviceDisplayName(const ARK_DISK_INFO& disk) {
-    std::string out = "[" + arkDiskLocationName(disk) + "] ";
+    // Appended piece by piece: "[" + temporary trips mingw's -O3 -Wrestrict false positive.
+    std::string out = "[";
+    out += arkDiskLocationName(disk);
+    out += "] ";
     out += arkFieldText(disk.model, std::min(kModelBytes, sizeof disk.model));
     out += '_';
     out += arkFieldText(disk.serial, std::min(kSerialBytes, sizeof disk.serial));
