@@ -16,15 +16,15 @@ int shortOption(int argc, char* const* argv, const char* shortopts) {
     const char c = *g_clusterPos++;
     g_optChar = static_cast<unsigned char>(c);
     const bool clusterDone = *g_clusterPos == '\0';
-    const char* spec = c == ':' ? nullptr : std::strchr(shortopts, c);
-    if (spec == nullptr) {
+    const char* declared = c == ':' ? nullptr : std::strchr(shortopts, c);
+    if (declared == nullptr) {
         if (clusterDone) {
             ++g_optIndex;
             g_clusterPos = nullptr;
         }
         return '?';
     }
-    if (spec[1] != ':') {
+    if (declared[1] != ':') {
         g_optArg = nullptr;
         if (clusterDone) {
             ++g_optIndex;
