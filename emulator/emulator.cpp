@@ -75,12 +75,8 @@ int Emulator::Handle(uint32_t code, const void* in, uint32_t inLen, void* out, u
     }
     entry.result = result;
     entry.returned = got;
-    m_logInputBytes += entry.input.size();
-    m_log.push_back(std::move(entry));
-    while (m_log.size() > kLogRequests || (m_logInputBytes > kLogInputBytes && m_log.size() > 1)) {
-        m_logInputBytes -= m_log.front().input.size();
-        m_log.pop_front();
-    }
+    const size_t bytes = entry.input.size();
+    m_log.Add(std::move(entry), bytes);
     return result;
 }
 
@@ -124,13 +120,12 @@ void Emulator::ClearFaults() {
 
 std::vector<LoggedRequest> Emulator::RequestLog() const {
     std::lock_guard lock(m_mutex);
-    return {m_log.begin(), m_log.end()};
+    return m_log.Entries();
 }
 
 void Emulator::ClearRequestLog() {
     std::lock_guard lock(m_mutex);
-    m_log.clear();
-    m_logInputBytes = 0;
+    m_log.Clear();
 }
 
 State Emulator::Snapshot() const {

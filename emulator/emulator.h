@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
 
+#include "recent_log.h"
 #include "request_handler.h"
 #include "state.h"
 
@@ -76,8 +76,7 @@ private:
     mutable std::mutex m_mutex;
     State m_state;
     std::vector<ArmedFault> m_faults;
-    std::deque<LoggedRequest> m_log;
-    size_t m_logInputBytes = 0;
+    RecentLog<LoggedRequest> m_log{kLogRequests, kLogInputBytes};
 };
 
 }  // namespace emu

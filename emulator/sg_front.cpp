@@ -171,12 +171,12 @@ std::vector<std::string> SgFront::OpenedPaths() const {
 
 std::vector<SgCall> SgFront::Calls() const {
     std::lock_guard lock(m_mutex);
-    return m_calls;
+    return m_calls.Entries();
 }
 
 void SgFront::ClearCalls() {
     std::lock_guard lock(m_mutex);
-    m_calls.clear();
+    m_calls.Clear();
 }
 
 SgFront::Entry* SgFront::findEntry(const std::string& name) {
@@ -278,7 +278,8 @@ int SgFront::Ioctl(int fd, unsigned long request, sg_io_hdr* hdr) {
     call.result = rc;
     {
         std::lock_guard lock(m_mutex);
-        m_calls.push_back(std::move(call));
+        const size_t bytes = call.cdb.size() + call.data.size();
+        m_calls.Add(std::move(call), bytes);
     }
     errno = savedErrno;
     return rc;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "recent_log.h"
 #include "request_handler.h"
 #include "sg_sys.h"
 
@@ -69,6 +70,9 @@ public:
     int BadCloses() const;  // close of a descriptor that is not open
     int OpenDescriptors() const;
     std::vector<std::string> OpenedPaths() const;  // in open order
+    // The most recent calls, oldest first (at most kCallsKept of them, kCallBytesKept of data).
+    static constexpr size_t kCallsKept = 4096;
+    static constexpr size_t kCallBytesKept = 16u << 20;
     std::vector<SgCall> Calls() const;
     void ClearCalls();
 
@@ -97,7 +101,7 @@ private:
     bool m_listFails = false;
     int m_opens = 0, m_closes = 0, m_badCloses = 0;
     std::vector<std::string> m_openedPaths;
-    std::vector<SgCall> m_calls;
+    RecentLog<SgCall> m_calls{kCallsKept, kCallBytesKept};
 };
 
 }  // namespace emu

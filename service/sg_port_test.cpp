@@ -241,6 +241,19 @@ TEST_F(SgPortTest, AFailedFirstRequestStillSettlesOnPlainSgIo) {
     EXPECT_EQ(calls[0].request, 0x2285ul);
 }
 
+// The emulated front serves the demo for days: its call log keeps only the latest calls.
+TEST_F(SgPortTest, TheFrontKeepsOnlyItsLatestCalls) {
+    emu::SgNode node;
+    node.name = "sg0";
+    node.handler = &controller;
+    front.AddNode(node);
+    auto port = openPort("sg0");
+    uint32_t value = 0;
+    for (size_t i = 0; i < emu::SgFront::kCallsKept + 10; ++i)
+        ASSERT_EQ(port->Ioctl(ARK_REQ_GET_PCACHE_SIZE, nullptr, 0, &value, 4, nullptr), 0);
+    EXPECT_EQ(front.Calls().size(), emu::SgFront::kCallsKept);
+}
+
 // A second request that starts while the first is still finding the request number: played
 // deterministically by issuing it from inside the first one's system call.
 TEST_F(SgPortTest, RequestRacingTheFirstNeverUsesARejectedNumber) {
