@@ -181,68 +181,81 @@ int rebuildCommand(int argc, char** argv, const char* target) {
     }
 }
 
-int verifyCommand(int argc, char** argv, const char* target) {
+namespace {
+
+// A task started with -r and stopped with -s: verify and transform.
+struct RunStopTask {
+    const char* name;   // "verify"
+    const char* doing;  // "verifying"
+    bool (*running)(uint32_t id);
+    // Why the task cannot start on this array (printed), or false when it can.
+    bool (*refuseStart)(const char* target, uint32_t id, const ARK_VD_INFO& record);
+    uint32_t start, stop;
+};
+
+int runStopCommand(int argc, char** argv, const char* target, const RunStopTask& t) {
     int action = 0;
     const char* unused = nullptr;
     if (!readOptions(argc, argv, "rs", kRunStop, action, unused)) return 1;
     uint32_t id = 0;
     ARK_VD_INFO record;
     if (!targetArray(target, id, record)) return 1;
-    const uint32_t flags = record.array.flags;
+    char failure[32];
     if (action == 'r') {
-        if (arrayIsVerifying(id)) {
-            std::printf("array %s is verifying already\n", target);
+        if (t.running(id)) {
+            std::printf("array %s is %s already\n", target, t.doing);
             return 1;
         }
-        if (flags & (ARK_ARRAY_BUSY_MASK | ARK_ARRAY_DISABLED | ARK_ARRAY_UNINITIALIZED)) {
-            std::printf("array %s is busy or not initialized\n", target);
-            return 1;
-        }
-        return task(id, ARK_TASK_START_VERIFY, "fail to start verify");
+        if (t.refuseStart(target, id, record)) return 1;
+        std::snprintf(failure, sizeof failure, "fail to start %s", t.name);
+        return task(id, t.start, failure);
     }
     if (action == 's') {
-        if (!arrayIsVerifying(id)) {
-            std::printf("array %s is not verifying\n", target);
+        if (!t.running(id)) {
+            std::printf("array %s is not %s\n", target, t.doing);
             return 1;
         }
-        return task(id, ARK_TASK_STOP_VERIFY, "fail to stop verify");
+        std::snprintf(failure, sizeof failure, "fail to stop %s", t.name);
+        return task(id, t.stop, failure);
     }
     std::printf("give -r or -s\n");
     return 1;
 }
 
+bool refuseVerify(const char* target, uint32_t, const ARK_VD_INFO& record) {
+    if (!(record.array.flags &
+          (ARK_ARRAY_BUSY_MASK | ARK_ARRAY_DISABLED | ARK_ARRAY_UNINITIALIZED)))
+        return false;
+    std::printf("array %s is busy or not initialized\n", target);
+    return true;
+}
+
+bool refuseTransform(const char* target, uint32_t id, const ARK_VD_INFO& record) {
+    if (!arrayTransformPending(id)) {
+        std::printf("array %s has no transform to run; create its target with -C -S %s\n", target,
+                    target);
+        return true;
+    }
+    if (record.array.flags & ARK_ARRAY_BUSY_MASK) {
+        std::printf("array %s is busy, stop its task first\n", target);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int verifyCommand(int argc, char** argv, const char* target) {
+    static const RunStopTask kVerify{"verify",     "verifying",           arrayIsVerifying,
+                                     refuseVerify, ARK_TASK_START_VERIFY, ARK_TASK_STOP_VERIFY};
+    return runStopCommand(argc, argv, target, kVerify);
+}
+
 int transformCommand(int argc, char** argv, const char* target) {
-    int action = 0;
-    const char* unused = nullptr;
-    if (!readOptions(argc, argv, "rs", kRunStop, action, unused)) return 1;
-    uint32_t id = 0;
-    ARK_VD_INFO record;
-    if (!targetArray(target, id, record)) return 1;
-    if (action == 'r') {
-        if (arrayIsTransforming(id)) {
-            std::printf("array %s is transforming already\n", target);
-            return 1;
-        }
-        if (!arrayTransformPending(id)) {
-            std::printf("array %s has no transform to run; create its target with -C -S %s\n",
-                        target, target);
-            return 1;
-        }
-        if (record.array.flags & ARK_ARRAY_BUSY_MASK) {
-            std::printf("array %s is busy, stop its task first\n", target);
-            return 1;
-        }
-        return task(id, ARK_TASK_START_TRANSFORM, "fail to start transform");
-    }
-    if (action == 's') {
-        if (!arrayIsTransforming(id)) {
-            std::printf("array %s is not transforming\n", target);
-            return 1;
-        }
-        return task(id, ARK_TASK_STOP_TRANSFORM, "fail to stop transform");
-    }
-    std::printf("give -r or -s\n");
-    return 1;
+    static const RunStopTask kTransform{
+        "transform",     "transforming",           arrayIsTransforming,
+        refuseTransform, ARK_TASK_START_TRANSFORM, ARK_TASK_STOP_TRANSFORM};
+    return runStopCommand(argc, argv, target, kTransform);
 }
 
 int arrayPolicyCommand(int argc, char** argv, const char* target) {
