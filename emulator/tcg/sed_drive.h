@@ -88,6 +88,11 @@ private:
     uint8_t Invoke(const Uid& invoker, const Uid& method, const std::vector<Token>& params,
                    Bytes& results);
     uint8_t Authenticate(const Uid& method, const std::vector<Token>& params, Bytes& results);
+    uint8_t Get(const Uid& row, const std::vector<Token>& params, Bytes& results);
+    uint8_t Set(const Uid& row, const std::vector<Token>& params);
+    bool MayRead(const Uid& row, uint32_t column) const;
+    bool MayWrite(const Uid& row, uint32_t column) const;
+    bool Signed(const Uid& authority) const;
     // SUCCESS, NOT_AUTHORIZED for a wrong proof, AUTHORITY_LOCKED_OUT, INVALID_PARAMETER
     // for an authority the SP does not have or that is a class or disabled.
     uint8_t CheckCredential(Sp& sp, const Uid& authority, const std::optional<Bytes>& proof);

@@ -532,3 +532,93 @@ TEST(SedDrive, ConfigureNamesTheBadField) {
 
 }  // namespace
 }  // namespace emu::tcg
+
+namespace emu::tcg {
+namespace {
+
+Bytes OpalGet(uint32_t first, uint32_t last) {
+    Bytes p{kStartList};
+    PutNamedUint(p, 3, first);
+    PutNamedUint(p, 4, last);
+    p.push_back(kEndList);
+    return p;
+}
+
+Bytes OpalSetPin(const std::string& pin) {
+    Bytes p{kStartName, 1, kStartList, kStartName, 3};
+    PutText(p, pin);
+    p.insert(p.end(), {kEndName, kEndList, kEndName});
+    return p;
+}
+
+TEST(SedDriveTables, OpalGetAndSetFollowTheAcl) {
+    SedDrive d = Drive("opal2");
+    Host h(d);
+    ASSERT_EQ(h.Start(uid::kAdminSp), 0);  // Anybody
+    Received r = h.Exchange(uid::kCPinMsid, method::kGet, OpalGet(3, 3));
+    ASSERT_EQ(r.status(), 0);
+    auto t = r.tokens();
+    ASSERT_GT(t.size(), 5u);
+    EXPECT_EQ(t[3].uint, 3u);
+    EXPECT_EQ(t[4].Text(), "MSID-0042");
+    EXPECT_EQ(h.Exchange(uid::kCPinSid, method::kGet, OpalGet(3, 3)).status(),
+              status::kNotAuthorized);
+    EXPECT_EQ(h.Exchange(uid::kCPinSid, method::kSet, OpalSetPin("x")).status(),
+              status::kNotAuthorized);
+    r = h.Exchange(uid::kLockingSp, method::kGet, OpalGet(6, 6));
+    ASSERT_EQ(r.status(), 0);
+    EXPECT_EQ(r.tokens()[4].uint, kManufacturedInactive);
+    ASSERT_TRUE(h.End());
+
+    const Bytes msid = Text("MSID-0042");
+    ASSERT_EQ(h.Start(uid::kAdminSp, &uid::kSid, &msid), 0);
+    EXPECT_EQ(h.Exchange(uid::kCPinSid, method::kSet, OpalSetPin("owner")).status(), 0);
+    EXPECT_EQ(h.Exchange(uid::kCPinMsid, method::kSet, OpalSetPin("x")).status(),
+              status::kNotAuthorized);
+    EXPECT_EQ(h.Exchange(uid::kCPinSid, method::kSet, OpalSetPin(std::string(33, 'p'))).status(),
+              status::kInvalidParameter);
+    EXPECT_EQ(h.Exchange(uid::kCPinSid, method::kEGet, OpalGet(3, 3)).status(),
+              status::kInvalidFunction);
+    ASSERT_TRUE(h.End());
+    EXPECT_EQ(d.Pin(uid::kAdminSp, uid::kCPinSid), Text("owner"));
+    EXPECT_EQ(h.Start(uid::kAdminSp, &uid::kSid, &msid), status::kNotAuthorized);
+}
+
+TEST(SedDriveTables, EnterpriseNamedColumns) {
+    SedDrive d = Drive("enterprise");
+    Host h(d);
+    const Bytes msid = Text("MSID-0042");
+    const Uid bm0 = BandMaster(0);
+    ASSERT_EQ(h.Start(uid::kEnterpriseLockingSp), 0);
+    Bytes auth;
+    PutUid(auth, bm0);
+    auth.push_back(kStartName);
+    PutText(auth, "Challenge");
+    PutBytes(auth, msid);
+    auth.push_back(kEndName);
+    ASSERT_EQ(h.Exchange(uid::kThisSp, method::kEAuthenticate, auth).tokens()[1].uint, 1u);
+    Bytes set{kStartList, kEndList, kStartList, kStartList, kStartName};
+    PutText(set, "PIN");
+    PutText(set, "band owner");
+    set.insert(set.end(), {kEndName, kEndList, kEndList});
+    EXPECT_EQ(h.Exchange(CPinOf(bm0), method::kESet, set).status(), 0);
+    EXPECT_EQ(h.Exchange(CPinOf(BandMaster(1)), method::kESet, set).status(),
+              status::kNotAuthorized);
+    Bytes get{kStartList, kStartName};
+    PutText(get, "startColumn");
+    PutText(get, "Enabled");
+    get.push_back(kEndName);
+    get.push_back(kStartName);
+    PutText(get, "endColumn");
+    PutText(get, "Enabled");
+    get.insert(get.end(), {kEndName, kEndList});
+    const auto t = h.Exchange(bm0, method::kEGet, get).tokens();
+    ASSERT_GT(t.size(), 6u);
+    EXPECT_EQ(t[4].Text(), "Enabled");
+    EXPECT_EQ(t[5].uint, 1u);
+    ASSERT_TRUE(h.End());
+    EXPECT_EQ(d.Pin(uid::kEnterpriseLockingSp, CPinOf(bm0)), Text("band owner"));
+}
+
+}  // namespace
+}  // namespace emu::tcg

@@ -307,6 +307,16 @@ uint8_t SedDrive::Invoke(const Uid& invoker, const Uid& method, const std::vecto
     if (invoker == uid::kThisSp &&
         (method == method::kAuthenticate || method == method::kEAuthenticate))
         return Authenticate(method, params, results);
+    if (method == method::kGet || method == method::kEGet) {
+        if ((method == method::kEGet) != (m_profile.dialect() == Dialect::Enterprise))
+            return status::kInvalidFunction;
+        return Get(invoker, params, results);
+    }
+    if (method == method::kSet || method == method::kESet) {
+        if ((method == method::kESet) != (m_profile.dialect() == Dialect::Enterprise))
+            return status::kInvalidFunction;
+        return Set(invoker, params);
+    }
     return status::kInvalidFunction;
 }
 
