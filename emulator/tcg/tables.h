@@ -34,6 +34,8 @@ constexpr uint32_t kLifeCycle = 6;
 }  // namespace col
 
 constexpr uint32_t kTableSp = 0x205, kTableAuthority = 9, kTableCPin = 0x0B;
+constexpr uint32_t kTableLockingInfo = 0x0801, kTableLocking = 0x0802, kTableKAes128 = 0x0805,
+                   kTableKAes256 = 0x0806;
 
 constexpr uint8_t kManufacturedInactive = 8, kManufactured = 9;
 
