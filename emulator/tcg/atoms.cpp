@@ -90,6 +90,27 @@ void PutNamedUint(Bytes& out, uint64_t name, uint64_t value) {
     out.push_back(kEndName);
 }
 
+Bytes EncodeTokens(const std::vector<Token>& tokens) {
+    Bytes out;
+    for (const Token& t : tokens) {
+        switch (t.kind) {
+            case Token::Kind::Uint:
+                PutUint(out, t.uint);
+                break;
+            case Token::Kind::Int:
+                PutInt(out, t.sint);
+                break;
+            case Token::Kind::String:
+                PutBytes(out, t.bytes);
+                break;
+            case Token::Kind::Control:
+                out.push_back(t.control);
+                break;
+        }
+    }
+    return out;
+}
+
 bool DecodeToken(const uint8_t* data, size_t length, Token& out, std::string& error) {
     out = Token{};
     if (length == 0) {

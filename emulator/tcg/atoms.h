@@ -63,6 +63,8 @@ void PutUid(Bytes& out, const Uid& uid);
 void PutControl(Bytes& out, uint8_t control);
 // A named value: Start_Name, the name, the value's tokens, End_Name.
 void PutNamedUint(Bytes& out, uint64_t name, uint64_t value);
+// Decoded tokens written again, each atom in its shortest form.
+Bytes EncodeTokens(const std::vector<Token>& tokens);
 
 // Decodes one token at `data` (at most `length` bytes). False with a message for a reserved
 // header byte, an atom that runs past `length`, a continued atom, or an integer of more than

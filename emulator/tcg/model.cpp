@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include "enterprise.h"
+
 namespace emu::tcg {
 
 Uid LockingSpOf(const Profile& p) {
@@ -50,10 +52,9 @@ Sp AdminSp(const Profile& p, const Bytes& msid, const Bytes& psid) {
     AddAuthority(sp, uid::kSid, "SID", true, false, true, msid);
     sp.SetBytes(uid::kCPinMsid, 1, Bytes{'C', '_', 'P', 'I', 'N', '_', 'M', 'S', 'I', 'D'});
     sp.SetBytes(uid::kCPinMsid, col::kPin, msid);
-    if (p.dialect() == Dialect::Opal) {
+    if (p.dialect() == Dialect::Opal)
         AddAuthority(sp, uid::kAdminSpAdmin1, "Admin1", false, false, true, {});
-        AddAuthority(sp, uid::kPsid, "PSID", true, false, true, psid);
-    }
+    AddAuthority(sp, uid::kPsid, "PSID", true, false, true, psid);
     for (const Uid& s : {uid::kAdminSp, LockingSpOf(p)}) sp.rows[s];
     return sp;
 }
@@ -80,6 +81,7 @@ Sp EnterpriseLockingSp(const Profile& p, const Bytes& msid) {
     AddAuthority(sp, uid::kEraseMaster, "EraseMaster", true, false, true, msid);
     for (uint32_t n = 0; n <= p.maxRanges; ++n)
         AddAuthority(sp, BandMaster(n), "BandMaster" + std::to_string(n), true, false, true, msid);
+    ent::AddFactoryBands(sp, p.maxRanges);
     return sp;
 }
 

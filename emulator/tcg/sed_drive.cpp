@@ -17,6 +17,7 @@ constexpr uint8_t kProtocolInfo = 0x00;
 constexpr uint8_t kProtocolTcg = 0x01;
 constexpr uint16_t kDiscoveryComId = 0x0001;
 constexpr size_t kMaxQueued = 8;
+constexpr uint64_t kMaxRanges = 1023;
 
 Bytes TextBytes(const std::string& s) {
     return Bytes(s.begin(), s.end());
@@ -44,6 +45,8 @@ bool SedDrive::Configure(const nlohmann::json& settings, std::string& error) {
         return false;
     }
     Bytes msid = m_model.msid, psid = m_model.psid;
+    uint16_t maxRanges = m_profile.maxRanges;
+    bool lockingInfoTable = m_lockingInfoTable;
     for (const auto& [key, value] : settings.items()) {
         if (key == "comment") continue;
         if (key == "msid" || key == "psid") {
@@ -66,11 +69,26 @@ bool SedDrive::Configure(const nlohmann::json& settings, std::string& error) {
                 SetTPerProperty(
                     name, v.is_null() ? std::nullopt : std::optional<uint64_t>(v.get<uint64_t>()));
             }
+        } else if (key == "max_ranges") {
+            if (!value.is_number_integer() || value.get<int64_t>() < 0 ||
+                value.get<int64_t>() > int64_t(kMaxRanges)) {
+                error = key + ": expected a number from 0 to 1023";
+                return false;
+            }
+            maxRanges = uint16_t(value.get<uint64_t>());
+        } else if (key == "locking_info_table") {
+            if (!value.is_boolean()) {
+                error = key + ": expected true or false";
+                return false;
+            }
+            lockingInfoTable = value.get<bool>();
         } else {
             error = key + ": unknown field";
             return false;
         }
     }
+    m_profile.maxRanges = maxRanges;
+    m_lockingInfoTable = lockingInfoTable;
     m_model = FactoryModel(m_profile, msid, psid);
     return true;
 }
@@ -245,11 +263,9 @@ Bytes SedDrive::Discovery() const {
 nlohmann::json SedDrive::SaveState() const {
     nlohmann::json sps = nlohmann::json::array();
     for (const auto& [uid, sp] : m_model.sps) sps.push_back(SpToJson(sp));
-    return {{"profile", m_profile.name},
-            {"msid", Hex(m_model.msid)},
-            {"psid", Hex(m_model.psid)},
-            {"session_open", m_session.has_value()},
-            {"sps", sps}};
+    return {{"profile", m_profile.name},         {"msid", Hex(m_model.msid)},
+            {"psid", Hex(m_model.psid)},         {"session_open", m_session.has_value()},
+            {"max_ranges", m_profile.maxRanges}, {"sps", sps}};
 }
 
 bool SedDrive::RestoreState(const nlohmann::json& state) {
@@ -270,6 +286,12 @@ bool SedDrive::RestoreState(const nlohmann::json& state) {
                FromHex(state[key].get<std::string>(), out) && !out.empty();
     };
     if (!hexField("msid", m.msid) || !hexField("psid", m.psid)) return false;
+    if (state.contains("max_ranges")) {
+        if (!state["max_ranges"].is_number_unsigned() ||
+            state["max_ranges"].get<uint64_t>() > kMaxRanges)
+            return false;
+        m_profile.maxRanges = uint16_t(state["max_ranges"].get<uint64_t>());
+    }
     m_model = std::move(m);
     m_session.reset();
     m_queue.clear();

@@ -35,7 +35,8 @@ public:
     explicit SedDrive(const Profile& profile);
 
     // Scenario settings: {"msid": text, "psid": text, "tper_properties": {name: number or
-    // null to leave it out}}. False with a message naming the field.
+    // null to leave it out}, "max_ranges": 0..1023, "locking_info_table": false to make the
+    // Enterprise LockingInfo table's UID refuse a Get}. False with a message naming the field.
     bool Configure(const nlohmann::json& settings, std::string& error) override;
 
     bool TrustedSend(uint8_t protocol, uint16_t comId, const uint8_t* data, size_t length) override;
@@ -67,6 +68,9 @@ public:
     DriveModel& MutableModel() { return m_model; }
     // The PIN held by a C_PIN row of an SP; nullopt when there is no such row.
     std::optional<Bytes> Pin(const Uid& sp, const Uid& cpinRow) const;
+    // Enterprise: whether a Get of MaxRanges on the LockingInfo table's UID is answered (the
+    // row's UID always is).
+    void SetLockingInfoTableAnswers(bool answers);
 
 private:
     struct Reply {
@@ -96,6 +100,15 @@ private:
     // SUCCESS, NOT_AUTHORIZED for a wrong proof, AUTHORITY_LOCKED_OUT, INVALID_PARAMETER
     // for an authority the SP does not have or that is a class or disabled.
     uint8_t CheckCredential(Sp& sp, const Uid& authority, const std::optional<Bytes>& proof);
+    // Enterprise: Erase, GenKey, the reverts; nullopt for the methods shared with the Opal
+    // family's code (authentication, Get, Set).
+    std::optional<uint8_t> InvokeEnterprise(const Uid& invoker, const Uid& method,
+                                            const std::vector<Token>& params, Bytes& results);
+    bool EnterpriseMayRead(const Uid& row, uint32_t column) const;
+    bool EnterpriseMayWrite(const Uid& row, uint32_t column) const;
+    uint8_t CheckEnterpriseSet(const Sp& sp, const Uid& row,
+                               const std::vector<std::pair<uint32_t, Bytes>>& changes) const;
+    void RevertToFactory(bool keepGlobalKey);
     Call NewCall(const Uid& invoker, const Uid& method, const std::vector<Token>& params) const;
     std::string AuthorityText() const;
     Bytes Discovery() const;
@@ -108,6 +121,7 @@ private:
     std::optional<SessionInfo> m_session;
     uint32_t m_nextTsn = 1;
     bool m_endSessionAfterReply = false;  // a revert ends the session it ran in
+    bool m_lockingInfoTable = true;
     std::deque<Reply> m_queue;
     std::vector<Fault> m_faults;
     std::vector<Call> m_calls;

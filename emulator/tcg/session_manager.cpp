@@ -304,6 +304,9 @@ bool SedDrive::HandleSession(uint32_t tsn, uint32_t hsn, const std::vector<Token
 
 uint8_t SedDrive::Invoke(const Uid& invoker, const Uid& method, const std::vector<Token>& params,
                          Bytes& results) {
+    if (m_profile.dialect() == Dialect::Enterprise) {
+        if (auto st = InvokeEnterprise(invoker, method, params, results)) return *st;
+    }
     if (invoker == uid::kThisSp &&
         (method == method::kAuthenticate || method == method::kEAuthenticate))
         return Authenticate(method, params, results);

@@ -32,11 +32,13 @@ bool SedDrive::Signed(const Uid& authority) const {
 }
 
 bool SedDrive::MayRead(const Uid& row, uint32_t column) const {
+    if (m_profile.dialect() == Dialect::Enterprise) return EnterpriseMayRead(row, column);
     if (UidHigh(row) != kTableCPin || column != col::kPin) return true;
     return row == uid::kCPinMsid;  // no other PIN is ever readable
 }
 
 bool SedDrive::MayWrite(const Uid& row, uint32_t column) const {
+    if (m_profile.dialect() == Dialect::Enterprise) return EnterpriseMayWrite(row, column);
     if (!m_session->write) return false;
     const bool adminSp = m_session->sp == uid::kAdminSp;
     const uint32_t table = UidHigh(row);
@@ -148,14 +150,19 @@ uint8_t SedDrive::Set(const Uid& row, const std::vector<Token>& params) {
     while (!r.AtEnd()) {
         Token name;
         std::vector<Token> value;
-        if (!r.Named(name, value) || value.size() != 1) return status::kInvalidParameter;
+        if (!r.Named(name, value) || value.empty()) return status::kInvalidParameter;
         const auto column = ColumnOf(name, table, dialect);
         if (!column || *column == 0 || *ColumnName(table, *column) == 0)
             return status::kInvalidParameter;
         if (!MayWrite(row, *column)) return status::kNotAuthorized;
         const Token& v = value[0];
         Bytes enc;
-        if (v.IsUint()) {
+        if (value.size() > 1) {
+            // A list value (Enterprise LockOnReset), checked with the row below.
+            if (dialect != Dialect::Enterprise || !v.IsControl(kStartList))
+                return status::kInvalidParameter;
+            enc = EncodeTokens(value);
+        } else if (v.IsUint()) {
             PutUint(enc, v.uint);
         } else if (v.IsBytes()) {
             if (*column == col::kPin && v.bytes.size() > 32) return status::kInvalidParameter;
@@ -164,6 +171,9 @@ uint8_t SedDrive::Set(const Uid& row, const std::vector<Token>& params) {
             return status::kInvalidParameter;
         }
         changes.emplace_back(*column, enc);
+    }
+    if (dialect == Dialect::Enterprise) {
+        if (const uint8_t st = CheckEnterpriseSet(sp, row, changes)) return st;
     }
     for (auto& [column, enc] : changes) sp.rows[row][column] = enc;
     return status::kSuccess;
