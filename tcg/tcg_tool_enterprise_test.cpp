@@ -522,3 +522,35 @@ TEST_F(Enterprise, RefusalsLeaveTheDriveAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Enterprise, InitialSetupOwnsTheDriveAndTurnsGlobalLockingOn) {
+    const RunResult r = run({"-n", "--initialSetup", "pw", "1/2"}, 1);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "INFO: SID password changed\nINFO: EraseMaster password set\n"
+              "ERR : method status code INVALID_PARAMETER\n"
+              "INFO: Maximum ranges supported 1\nINFO: BandMaster0 password set\n"
+              "INFO: BandMaster1 password set\nINFO: takeOwnership complete\n"
+              "ERR : method status code INVALID_PARAMETER\n"
+              "INFO: Locking range Read/Write set 0\nINFO: Locking range configured 0\n"
+              "INFO: Initial setup of TPer complete on 1/2\n");
+    for (const auto& a : {uid::kSid, uid::kEraseMaster, BandMaster(0), BandMaster(1)})
+        EXPECT_EQ(pin(a, 1), bytes("pw")) << emu::tcg::UidName(a);
+    EXPECT_EQ(band(0, ent::kReadLockEnabled, 1), 1u);
+    EXPECT_EQ(band(0, ent::kWriteLockEnabled, 1), 1u);
+    EXPECT_EQ(band(0, ent::kReadLocked, 1), 0u);
+    EXPECT_EQ(band(0, ent::kWriteLocked, 1), 0u);
+    EXPECT_EQ(band(1, ent::kReadLockEnabled, 1), 0u);
+    // Owned: a second run stops at the SID.
+    const RunResult again = run({"-n", "--initialSetup", "pw2", "1/2"}, 1);
+    EXPECT_EQ(again.status, 135);
+    EXPECT_EQ(again.out,
+              "ERR : Session Authenticate failed (response = false)\n"
+              "ERR : takeOwnership failed unable to set new SID password\n"
+              "ERR : Initial setup failed - unable to take ownership\n");
+    EXPECT_EQ(pin(uid::kSid, 1), bytes("pw"));
+}
+
+}  // namespace
