@@ -75,6 +75,13 @@ protected:
         const emu::tcg::Uid sp = authority == uid::kSid ? uid::kAdminSp : uid::kEnterpriseLockingSp;
         return drive(index)->Pin(sp, CPinOf(authority));
     }
+    // The Locked bit of the drive's Level 0 Discovery, as --query shows it.
+    bool lockedBit() {
+        const RunResult r = run({"--query", "1/1"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("Locking function (0x0002)\n    Locked = "), std::string::npos);
+        return r.out.find("    Locked = Y") != std::string::npos;
+    }
     uint64_t band(uint32_t n, uint32_t column, size_t index = 0) {
         return locking(index).Uint(ent::Band(n), column).value_or(99);
     }
@@ -303,6 +310,7 @@ TEST_F(Enterprise, BandsFromFactoryThroughSetupLockEraseAndRevert) {
     EXPECT_EQ(r.out, "INFO: Locking range configured 1\n");
     EXPECT_EQ(band(1, ent::kReadLockEnabled), 1u);
     EXPECT_EQ(band(1, ent::kWriteLockEnabled), 1u);
+    EXPECT_FALSE(lockedBit());
 
     r = run({"-n", "--setLockingRange", "1", "LK", "pw", "1/1"});
     EXPECT_EQ(r.status, 0);
@@ -310,6 +318,7 @@ TEST_F(Enterprise, BandsFromFactoryThroughSetupLockEraseAndRevert) {
     EXPECT_EQ(band(1, ent::kReadLocked), 1u);
     EXPECT_EQ(band(1, ent::kWriteLocked), 1u);
     EXPECT_EQ(band(2, ent::kReadLocked), 0u);
+    EXPECT_TRUE(lockedBit());
 
     r = run({"-n", "--listLockingRange", "1", "pw", "1/1"});
     EXPECT_EQ(r.status, 0);
@@ -330,6 +339,7 @@ TEST_F(Enterprise, BandsFromFactoryThroughSetupLockEraseAndRevert) {
     EXPECT_EQ(band(1, ent::kReadLockEnabled), 0u);
     EXPECT_EQ(pin(BandMaster(1)), kMsid);
     EXPECT_EQ(pin(BandMaster(2)), pw);
+    EXPECT_FALSE(lockedBit());
     r = run({"-n", "--listLockingRange", "1", "", "1/1"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, bandText(1, 1000, 2000, 0, 0, 0, 0, 1));

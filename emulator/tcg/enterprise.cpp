@@ -55,6 +55,16 @@ void AddFactoryBands(Sp& sp, uint32_t maxRanges) {
     }
 }
 
+bool AnyBandLocked(const Sp& sp, uint32_t maxRanges) {
+    for (uint32_t n = 0; n <= maxRanges && n < kMaxBands; ++n) {
+        auto on = [&](uint32_t c) { return sp.Uint(Band(n), c).value_or(0) != 0; };
+        if ((on(kReadLockEnabled) && on(kReadLocked)) ||
+            (on(kWriteLockEnabled) && on(kWriteLocked)))
+            return true;
+    }
+    return false;
+}
+
 uint64_t KeyGeneration(const Sp& sp, uint32_t n) {
     return sp.Uint(BandKey(n), kKey).value_or(0);
 }

@@ -32,6 +32,9 @@ void AddFactoryBands(Sp& sp, uint32_t maxRanges);
 // A band as it stands after Erase: unlocked, locking off, LockOnReset = {power cycle}.
 void ResetBandLocking(Sp& sp, uint32_t n);
 
+// Whether a band has read or write locking on and locked (Level 0 Discovery's Locked bit).
+bool AnyBandLocked(const Sp& sp, uint32_t maxRanges);
+
 uint64_t KeyGeneration(const Sp& sp, uint32_t n);
 void NewKey(Sp& sp, uint32_t n);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "discovery.h"
+#include "enterprise.h"
 #include "frame.h"
 #include "params.h"
 #include "status.h"
@@ -255,6 +256,8 @@ Bytes SedDrive::Discovery() const {
     DiscoveryState s;
     const Sp* locking = m_model.FindSp(LockingSpOf(m_profile));
     s.lockingEnabled = locking && locking->lifeCycle == kManufactured;
+    if (locking && m_profile.dialect() == Dialect::Enterprise)
+        s.locked = ent::AnyBandLocked(*locking, m_profile.maxRanges);
     const Sp* admin = m_model.FindSp(uid::kAdminSp);
     if (admin) s.sidChanged = admin->ByteString(uid::kCPinSid, col::kPin) != m_model.msid;
     return Level0Discovery(m_profile, s);
