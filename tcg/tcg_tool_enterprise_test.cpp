@@ -482,6 +482,14 @@ TEST_F(Enterprise, RefusalsLeaveTheDriveAlone) {
               {"[SessionManager] SMUID.StartSession(105, AdminSP, 1, {SessionTimeout=60000})",
                "[AdminSP/Anybody] ThisSP.EAuthenticate(SID, {Challenge=<secret>})",
                "[AdminSP/Anybody] EndOfSession"}})},
+        // A band the drive does not have: its BandMaster is unknown to the Locking SP.
+        {{"--listLockingRange", "5", "pw", "1/1"},
+         12,
+         "INFO: Band[5]:\nERR : method status code INVALID_PARAMETER\n"
+         "ERR : Session Authenticate failed\nINFO:     could not establish session for row[5]\n",
+         {"[SessionManager] SMUID.StartSession(105, EntLockingSP, 1, {SessionTimeout=60000})",
+          "[EntLockingSP/Anybody] ThisSP.EAuthenticate(BandMaster5, {Challenge=<secret>}) -> 12",
+          "[EntLockingSP/Anybody] EndOfSession"}},
         {{"--eraseLockingRange", "4", "pw", "1/1"},
          0x81,
          "ERR : Requested locking range 4 greater than MaxRanges 3\n",
