@@ -56,7 +56,9 @@ const std::map<uint32_t, std::vector<ColumnDef>>& Schemas() {
           {7, "AlignmentRequired"},
           {8, "LogicalBlockSize"},
           {9, "AlignmentGranularity"},
-          {10, "LowestAlignedLBA"}}},
+          {10, "LowestAlignedLBA"},
+          {col::kSingleUserModeRanges, "SingleUserModeRanges"},
+          {col::kRangeStartLengthPolicy, "RangeStartLengthPolicy"}}},
         {kTableLocking,
          {{0, "UID"},
           {1, "Name"},
@@ -78,6 +80,7 @@ const std::map<uint32_t, std::vector<ColumnDef>>& Schemas() {
           {17, "LastReEncryptLBA"},
           {18, "LastReEncStat"},
           {19, "GeneralStatus"}}},
+        {kTableMbrControl, {{0, "UID"}, {1, "Enable"}, {2, "Done"}, {3, "MBRDoneOnReset"}}},
         {kTableKAes128, {{0, "UID"}, {1, "Name"}, {2, "CommonName"}, {3, "Key"}, {4, "Mode"}}},
         {kTableKAes256, {{0, "UID"}, {1, "Name"}, {2, "CommonName"}, {3, "Key"}, {4, "Mode"}}},
     };

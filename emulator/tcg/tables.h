@@ -31,11 +31,21 @@ constexpr uint32_t kPin = 3, kTryLimit = 5, kTries = 6;
 constexpr uint32_t kIsClass = 3, kClass = 4, kEnabled = 5, kCredential = 10;
 // SP
 constexpr uint32_t kLifeCycle = 6;
+// Locking
+constexpr uint32_t kRangeStart = 3, kRangeLength = 4, kReadLockEnabled = 5, kWriteLockEnabled = 6,
+                   kReadLocked = 7, kWriteLocked = 8, kLockOnReset = 9, kActiveKey = 10;
+// LockingInfo; the last two come with Single User Mode
+constexpr uint32_t kEncryptSupport = 3, kMaxRanges = 4, kSingleUserModeRanges = 0x060000,
+                   kRangeStartLengthPolicy = 0x060001;
+// MBRControl
+constexpr uint32_t kMbrEnable = 1, kMbrDone = 2;
+// K_AES_128 / K_AES_256: the model keeps a key generation number in Key, never readable
+constexpr uint32_t kKey = 3;
 }  // namespace col
 
-constexpr uint32_t kTableSp = 0x205, kTableAuthority = 9, kTableCPin = 0x0B;
-constexpr uint32_t kTableLockingInfo = 0x0801, kTableLocking = 0x0802, kTableKAes128 = 0x0805,
-                   kTableKAes256 = 0x0806;
+constexpr uint32_t kTableSp = 0x205, kTableAuthority = 9, kTableCPin = 0x0B,
+                   kTableLockingInfo = 0x0801, kTableLocking = 0x0802, kTableMbrControl = 0x0803,
+                   kTableMbr = 0x0804, kTableKAes128 = 0x0805, kTableKAes256 = 0x0806;
 
 constexpr uint8_t kManufacturedInactive = 8, kManufactured = 9;
 
