@@ -15,7 +15,10 @@ bool IsSecretName(const Token& name, const Call* call) {
         return (numbered && name.uint == 0) || text == "HostChallenge";
     if (call->method == method::kAuthenticate || call->method == method::kEAuthenticate)
         return (numbered && name.uint == 0) || text == "Challenge" || text == "Proof";
-    if (UidHigh(call->invoker) == 0x0B) return (numbered && name.uint == 3) || text == "PIN";
+    // A PIN is written by Set; in a Get, 3 names the start column.
+    if (UidHigh(call->invoker) == 0x0B && call->method != method::kGet &&
+        call->method != method::kEGet)
+        return (numbered && name.uint == 3) || text == "PIN";
     return false;
 }
 

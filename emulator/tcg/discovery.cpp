@@ -76,7 +76,8 @@ Bytes Level0Discovery(const Profile& p, const DiscoveryState& s) {
     if (p.singleUser) {
         d = Descriptor(out, 0x0201, 1, 12);
         PutBig32(&out[d + 4], uint32_t(p.maxRanges) + 1);
-        out[d + 8] = 0x04;  // Policy: the owner of a range is its user
+        // Policy: the owner of a range is its user; Any and All as the ranges stand.
+        out[d + 8] = uint8_t(0x04 | (s.singleUserAll ? 0x02 : 0) | (s.singleUserAny ? 0x01 : 0));
     }
     if (p.dataStore) {
         d = Descriptor(out, 0x0202, 1, 12);

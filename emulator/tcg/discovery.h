@@ -15,6 +15,8 @@ struct DiscoveryState {
     bool mbrDone = false;
     bool sidChanged = false;  // the SID PIN is no longer the MSID
     bool sidBlocked = false;
+    bool singleUserAny = false;  // some range is in Single User Mode
+    bool singleUserAll = false;  // every range is
 };
 
 // The Level 0 Discovery response: a 48-byte header (length of what follows the length

@@ -258,6 +258,21 @@ Bytes SedDrive::Discovery() const {
     s.lockingEnabled = locking && locking->lifeCycle == kManufactured;
     if (locking && m_profile.dialect() == Dialect::Enterprise)
         s.locked = ent::AnyBandLocked(*locking, m_profile.maxRanges);
+    if (s.lockingEnabled && m_profile.dialect() == Dialect::Opal) {
+        for (uint32_t n = 0; n <= m_profile.maxRanges; ++n) {
+            const Uid r = OpalRange(n);
+            s.locked = s.locked ||
+                       (locking->Uint(r, col::kReadLockEnabled).value_or(0) &&
+                        locking->Uint(r, col::kReadLocked).value_or(0)) ||
+                       (locking->Uint(r, col::kWriteLockEnabled).value_or(0) &&
+                        locking->Uint(r, col::kWriteLocked).value_or(0));
+        }
+        s.mbrEnabled = locking->Uint(uid::kMbrControl, col::kMbrEnable).value_or(0) != 0;
+        s.mbrDone = locking->Uint(uid::kMbrControl, col::kMbrDone).value_or(0) != 0;
+        const size_t single = SingleUserRanges().size();
+        s.singleUserAny = single > 0;
+        s.singleUserAll = single == size_t(m_profile.maxRanges) + 1;
+    }
     const Sp* admin = m_model.FindSp(uid::kAdminSp);
     if (admin) s.sidChanged = admin->ByteString(uid::kCPinSid, col::kPin) != m_model.msid;
     return Level0Discovery(m_profile, s);

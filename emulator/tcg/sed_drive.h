@@ -71,6 +71,11 @@ public:
     // Enterprise: whether a Get of MaxRanges on the LockingInfo table's UID is answered (the
     // row's UID always is).
     void SetLockingInfoTableAnswers(bool answers);
+    // Opal family: the key generation of range n, bumped whenever its data is erased (GenKey,
+    // Erase, reverts); nullopt for a drive without keys or such a range.
+    std::optional<uint64_t> KeyGeneration(uint32_t range) const;
+    // Opal family: the ranges in Single User Mode, by number (0: the global range).
+    std::vector<uint32_t> SingleUserRanges() const;
 
 private:
     struct Reply {
@@ -109,6 +114,20 @@ private:
     uint8_t CheckEnterpriseSet(const Sp& sp, const Uid& row,
                                const std::vector<std::pair<uint32_t, Bytes>>& changes) const;
     void RevertToFactory(bool keepGlobalKey);
+    // Opal family (opal_methods.cpp, opal_access.cpp).
+    uint8_t InvokeOpal(const Uid& invoker, const Uid& method, const std::vector<Token>& params);
+    uint8_t Activate(const Uid& target, const std::vector<Token>& params);
+    uint8_t Revert(const Uid& target, const std::vector<Token>& params);
+    uint8_t RevertSp(const std::vector<Token>& params);
+    uint8_t GenKey(const Uid& key, const std::vector<Token>& params);
+    uint8_t Erase(const Uid& range, const std::vector<Token>& params);
+    uint8_t SetMbr(const std::vector<Token>& params);
+    void ResetOpalLockingSp(bool keepGlobalKey);
+    bool SignedAdmin() const;  // some Admin n of the Locking SP
+    // The user number that owns a Locking or K_AES row in Single User Mode.
+    std::optional<uint32_t> SingleUserOwner(const Uid& row) const;
+    bool OpalMayRead(const Uid& row, uint32_t column) const;
+    bool OpalMayWrite(const Uid& row, uint32_t column) const;
     Call NewCall(const Uid& invoker, const Uid& method, const std::vector<Token>& params) const;
     std::string AuthorityText() const;
     Bytes Discovery() const;

@@ -320,6 +320,7 @@ uint8_t SedDrive::Invoke(const Uid& invoker, const Uid& method, const std::vecto
             return status::kInvalidFunction;
         return Set(invoker, params);
     }
+    if (m_profile.dialect() == Dialect::Opal) return InvokeOpal(invoker, method, params);
     return status::kInvalidFunction;
 }
 

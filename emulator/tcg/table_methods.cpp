@@ -33,8 +33,11 @@ bool SedDrive::Signed(const Uid& authority) const {
 
 bool SedDrive::MayRead(const Uid& row, uint32_t column) const {
     if (m_profile.dialect() == Dialect::Enterprise) return EnterpriseMayRead(row, column);
-    if (UidHigh(row) != kTableCPin || column != col::kPin) return true;
-    return row == uid::kCPinMsid;  // no other PIN is ever readable
+    if (UidHigh(row) == kTableCPin && column == col::kPin)
+        return row == uid::kCPinMsid;  // no other PIN is ever readable
+    if (m_profile.dialect() == Dialect::Opal && m_session->sp == uid::kLockingSp)
+        return OpalMayRead(row, column);
+    return true;
 }
 
 bool SedDrive::MayWrite(const Uid& row, uint32_t column) const {
@@ -42,16 +45,10 @@ bool SedDrive::MayWrite(const Uid& row, uint32_t column) const {
     if (!m_session->write) return false;
     const bool adminSp = m_session->sp == uid::kAdminSp;
     const uint32_t table = UidHigh(row);
+    if (!adminSp && m_profile.dialect() == Dialect::Opal) return OpalMayWrite(row, column);
     if (table == kTableCPin) {
         if (row == uid::kCPinMsid || row == uid::kCPinPsid) return false;
         if (adminSp) return Signed(uid::kSid);
-        if (m_profile.dialect() == Dialect::Opal)
-            return Signed(AdminAuthority(1)) || [&] {
-                // A user may change its own PIN.
-                for (const Uid& a : m_session->authorities)
-                    if (CPinOf(a) == row) return true;
-                return false;
-            }();
         for (const Uid& a : m_session->authorities)
             if (CPinOf(a) == row) return true;
         return false;
@@ -124,6 +121,7 @@ uint8_t SedDrive::Get(const Uid& row, const std::vector<Token>& params, Bytes& r
 uint8_t SedDrive::Set(const Uid& row, const std::vector<Token>& params) {
     Sp& sp = *m_model.FindSp(m_session->sp);
     const uint32_t table = UidHigh(row);
+    if (row == uid::kMbrTable && sp.Has(row)) return SetMbr(params);
     if (!sp.Has(row) || Columns(table).empty()) return status::kInvalidParameter;
     const Dialect dialect = m_profile.dialect();
     std::vector<Token> values;
