@@ -459,6 +459,7 @@ TEST(SedDrive, StateSurvivesSaveAndRestore) {
     EXPECT_EQ(next.Pin(uid::kAdminSp, uid::kCPinSid), Text("owner"));
     EXPECT_EQ(next.Pin(uid::kAdminSp, uid::kCPinMsid), Text("MSID-0042"));
     EXPECT_EQ(next.Model().FindSp(uid::kLockingSp)->lifeCycle, kManufactured);
+    EXPECT_EQ(next.SaveState()["sps"], saved["sps"]);  // every row, even one without cells
     EXPECT_FALSE(next.Session().has_value());
     Host nh(next);
     const Bytes owner = Text("owner");

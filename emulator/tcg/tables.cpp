@@ -196,6 +196,7 @@ bool SpFromJson(const nlohmann::json& j, Sp& sp, std::string& error) {
             error = "bad row " + key;
             return false;
         }
+        sp.rows[row];  // a row may have no cells (the SP table's rows)
         for (const auto& [column, value] : cells.items()) {
             Bytes enc;
             char* end = nullptr;
