@@ -310,6 +310,11 @@ TEST_F(OpalTool, SingleUserModeSetupRerunAndAWrongUserPassword) {
     EXPECT_EQ(range(1), (std::vector<uint64_t>{2048, 4096, 1, 1, 0, 0}));
     EXPECT_EQ(keys(), (std::vector<uint64_t>{0, 4, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(pin(uid::kLockingSp, user2), Bytes{});
+
+    // Without -n an empty password still goes as an empty credential: the emptied user gets in.
+    r = tool({"--setLockingRange_SUM", "1", "LK", ""});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(range(1), (std::vector<uint64_t>{2048, 4096, 1, 1, 1, 1}));
 }
 
 // Refusals: the exit status, the lines, no state changed and no call past the refused one.
