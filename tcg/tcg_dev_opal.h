@@ -49,6 +49,10 @@ private:
     // Starts a session on the Locking SP as `authority`; the start's status.
     uint8_t startLockingSession(const char* password, const std::vector<uint8_t>& authority);
     uint8_t checkLockingSpInactive();
+    // Signs in as `authority` and writes `newpassword`, hashed, into the C_PIN row `cpin`.
+    uint8_t changePin(const char* password, const std::vector<uint8_t>& authority,
+                      const std::vector<uint8_t>& cpin, const char* userid,
+                      const char* newpassword);
 };
 
 class TcgDevOpal1 : public TcgDevOpal {

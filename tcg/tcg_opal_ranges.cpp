@@ -28,6 +28,26 @@ TcgBytes boolToken(bool value) {
 }
 
 // The authority of a range in single-user mode: the global range belongs to User1.
+// A range's place, its locking enabled or not, and unlocked: what range setup writes.
+std::vector<std::pair<uint8_t, TcgBytes>> placedRange(uint64_t start, uint64_t length,
+                                                      bool lockingEnabled) {
+    return {{3, tcgUintToken(start)},       {4, tcgUintToken(length)},
+            {5, boolToken(lockingEnabled)}, {6, boolToken(lockingEnabled)},
+            {7, boolToken(false)},          {8, boolToken(false)}};
+}
+
+uint8_t rekeyFailed(uint8_t rc) {
+    TCGLOG(TCG_ERR)
+        << "setupLockingRange Unable to reKey Locking range -- Possible security issue ";
+    return rc;
+}
+
+void logRangeSetUp(uint8_t lockingrange, uint64_t start, uint64_t length, const char* how) {
+    TCGLOG(TCG_INFO) << "LockingRange" << int(lockingrange) << " starting block "
+                     << (unsigned long long)start << " for " << (unsigned long long)length
+                     << " blocks configured as " << how;
+}
+
 TcgBytes rangeUser(uint8_t range) {
     return tcgUidWithLast(OPAL_USER1_UID, uint8_t(range + 1));
 }
@@ -160,25 +180,14 @@ uint8_t TcgDevOpal::setupLockingRange(uint8_t lockingrange, uint64_t start, uint
     uint8_t rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
     if (rc == 0) rc = checkRange(*this, lockingrange);
     if (rc == 0) {
-        rc = setColumns(tcgOpalRangeUid(lockingrange), {{3, tcgUintToken(start)},
-                                                        {4, tcgUintToken(length)},
-                                                        {5, boolToken(false)},
-                                                        {6, boolToken(false)},
-                                                        {7, boolToken(false)},
-                                                        {8, boolToken(false)}});
+        rc = setColumns(tcgOpalRangeUid(lockingrange), placedRange(start, length, false));
         if (rc != 0) TCGLOG(TCG_ERR) << "setupLockingRange Failed ";
     }
     tcgEndSession(*this);
     if (rc != 0) return rc;
     rc = rekeyLockingRange(lockingrange, password);
-    if (rc != 0) {
-        TCGLOG(TCG_ERR)
-            << "setupLockingRange Unable to reKey Locking range -- Possible security issue ";
-        return rc;
-    }
-    TCGLOG(TCG_INFO) << "LockingRange" << int(lockingrange) << " starting block "
-                     << (unsigned long long)start << " for " << (unsigned long long)length
-                     << " blocks configured as unlocked range";
+    if (rc != 0) return rekeyFailed(rc);
+    logRangeSetUp(lockingrange, start, length, "unlocked range");
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal:setupLockingRange()";
     return 0;
 }
@@ -198,26 +207,15 @@ uint8_t TcgDevOpal::setupLockingRange_SUM(uint8_t lockingrange, uint64_t start, 
         tcgEndSession(*this);
         return rc;
     }
-    rc = setColumns(range, {{3, tcgUintToken(start)},
-                            {4, tcgUintToken(length)},
-                            {5, boolToken(true)},
-                            {6, boolToken(true)},
-                            {7, boolToken(false)},
-                            {8, boolToken(false)}});
+    rc = setColumns(range, placedRange(start, length, true));
     tcgEndSession(*this);
     if (rc != 0) {
         TCGLOG(TCG_ERR) << "setupLockingRange Failed ";
         return rc;
     }
     rc = rekeyLockingRange_SUM(range, user, password);
-    if (rc != 0) {
-        TCGLOG(TCG_ERR)
-            << "setupLockingRange Unable to reKey Locking range -- Possible security issue ";
-        return rc;
-    }
-    TCGLOG(TCG_INFO) << "LockingRange" << int(lockingrange) << " starting block "
-                     << (unsigned long long)start << " for " << (unsigned long long)length
-                     << " blocks configured as LOCKED range";
+    if (rc != 0) return rekeyFailed(rc);
+    logRangeSetUp(lockingrange, start, length, "LOCKED range");
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal:setupLockingRange_SUM()";
     return 0;
 }

@@ -43,13 +43,10 @@ uint8_t TcgDevOpal::startLockingSession(const char* password,
     return tcgNewSession(*this).startSession(OPAL_LOCKINGSP_UID, password, authority);
 }
 
-uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const char* newpassword) {
-    TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setPassword";
-    TcgBytes cpin;
-    // A name that is no authority is refused before anything is sent.
-    uint8_t rc = getAuth4User(userid, 10, cpin);
-    if (rc != 0) return rc;
-    rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
+uint8_t TcgDevOpal::changePin(const char* password, const std::vector<uint8_t>& authority,
+                              const std::vector<uint8_t>& cpin, const char* userid,
+                              const char* newpassword) {
+    uint8_t rc = startLockingSession(password, authority);
     if (rc != 0) {
         tcgEndSession(*this);
         return rc;
@@ -63,6 +60,16 @@ uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const 
         TCGLOG(TCG_ERR) << "Unable to set user " << userid << " new password ";
     }
     tcgEndSession(*this);
+    return rc;
+}
+
+uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const char* newpassword) {
+    TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setPassword";
+    TcgBytes cpin;
+    // A name that is no authority is refused before anything is sent.
+    uint8_t rc = getAuth4User(userid, 10, cpin);
+    if (rc != 0) return rc;
+    rc = changePin(password, tcgUidToken(OPAL_ADMIN1_UID), cpin, userid, newpassword);
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal::setPassword()";
     return rc;
 }
@@ -80,20 +87,7 @@ uint8_t TcgDevOpal::setNewPassword_SUM(const char* password, const char* userid,
     }
     const TcgBytes authority =
         user ? tcgUidWithLast(OPAL_USER1_UID, uint8_t(*user)) : tcgUidToken(OPAL_ADMIN1_UID);
-    uint8_t rc = startLockingSession(password, authority);
-    if (rc != 0) {
-        tcgEndSession(*this);
-        return rc;
-    }
-    TcgBytes credential;
-    TcgHashPwd(credential, newpassword, this);
-    rc = setTable(cpin, 3, credential);
-    if (rc == 0) {
-        TCGLOG(TCG_INFO) << userid << " password changed";
-    } else {
-        TCGLOG(TCG_ERR) << "Unable to set user " << userid << " new password ";
-    }
-    tcgEndSession(*this);
+    const uint8_t rc = changePin(password, authority, cpin, userid, newpassword);
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal::setNewPassword_SUM()";
     return rc;
 }
