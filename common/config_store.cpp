@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <mutex>
 
+#include "annotated_mutex.h"
 #include "atomic_file.h"
 #include "log.h"
 
@@ -56,13 +56,13 @@ ReadResult readFile(const std::string& path, std::string& text) {
 struct ConfigStore::Impl {
     enum class State { kNotLoaded, kReady, kUnusable };
 
-    std::mutex lock;
-    std::string path;
-    State state = State::kNotLoaded;
-    value doc;  // the document as the file holds it; valid in kReady
+    Mutex lock;
+    std::string path GUARDED_BY(lock);
+    State state GUARDED_BY(lock) = State::kNotLoaded;
+    value doc GUARDED_BY(lock);  // the document as the file holds it; valid in kReady
 
-    // The node at the path, or null when it or a level on the way is missing. Caller holds lock.
-    const value& find(const KeyPath& at) const {
+    // The node at the path, or null when it or a level on the way is missing.
+    const value& find(const KeyPath& at) const REQUIRES(lock) {
         const value* node = &doc;
         for (int i = 0; i < at.count; ++i) node = &json::member(*node, at.keys[i]);
         return *node;
@@ -70,7 +70,7 @@ struct ConfigStore::Impl {
 
     // Copies the node into `out`; false when the store is unusable.
     bool lookup(value& out, const KeyPath& at) {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         if (state != State::kReady) return false;
         out = find(at);
         return true;
@@ -79,7 +79,7 @@ struct ConfigStore::Impl {
     // The whole read-modify-write under the lock, so concurrent updates of different nodes all
     // survive. The document changes only when the file was replaced.
     bool update(const value& v, const KeyPath& keys) {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         if (state != State::kReady) return false;
         value next = doc;
         value* node = &next;
@@ -105,7 +105,7 @@ ConfigStore::~ConfigStore() = default;
 
 bool ConfigStore::Load(const std::string& configDir) {
     Impl& impl = *m_impl;
-    std::lock_guard<std::mutex> guard(impl.lock);
+    MutexLock guard(impl.lock);
     impl.path = configDir + "/config.json";
     removeStaleTemporaries(impl.path);
     std::string text;
@@ -139,7 +139,8 @@ bool ConfigStore::Load(const std::string& configDir) {
     return true;
 }
 
-const std::string& ConfigStore::Path() const {
+std::string ConfigStore::Path() const {
+    MutexLock guard(m_impl->lock);
     return m_impl->path;
 }
 

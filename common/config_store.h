@@ -39,7 +39,7 @@ public:
     // defaults. Before Load every access fails.
     bool Load(const std::string& configDir);
 
-    const std::string& Path() const;
+    std::string Path() const;
 
     // Typed reads with the conversions of json::toInt64/toText: a missing member reads 0 (text
     // "null"). False only when the store is unusable; `out` is then untouched.

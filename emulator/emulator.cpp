@@ -44,7 +44,7 @@ Emulator::Emulator(State state) : m_state(std::move(state)) {
 
 int Emulator::Handle(uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
                      uint32_t* returned) {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (returned) *returned = 0;
     LoggedRequest entry;
     entry.code = code;
@@ -104,37 +104,37 @@ const Fault* Emulator::PickFault(uint32_t code) {
 }
 
 void Emulator::Tick() {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     model::Advance(m_state);
 }
 
 void Emulator::InjectFault(const Fault& fault) {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_faults.push_back({fault, 0, 0});
 }
 
 void Emulator::ClearFaults() {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_faults.clear();
 }
 
 std::vector<LoggedRequest> Emulator::RequestLog() const {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_log.Entries();
 }
 
 void Emulator::ClearRequestLog() {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_log.Clear();
 }
 
 State Emulator::Snapshot() const {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_state;
 }
 
 void Emulator::Modify(const std::function<void(State&)>& change) {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     change(m_state);
 }
 

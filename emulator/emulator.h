@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "recent_log.h"
 #include "request_handler.h"
 #include "state.h"
@@ -69,14 +69,14 @@ private:
         uint32_t hits = 0;
     };
 
-    const Fault* PickFault(uint32_t code);
+    const Fault* PickFault(uint32_t code) REQUIRES(m_mutex);
     int Dispatch(uint32_t code, const uint8_t* in, uint32_t inLen, uint8_t* out, uint32_t outLen,
-                 uint32_t* returned);
+                 uint32_t* returned) REQUIRES(m_mutex);
 
-    mutable std::mutex m_mutex;
-    State m_state;
-    std::vector<ArmedFault> m_faults;
-    RecentLog<LoggedRequest> m_log{kLogRequests, kLogInputBytes};
+    mutable Mutex m_mutex;
+    State m_state GUARDED_BY(m_mutex);
+    std::vector<ArmedFault> m_faults GUARDED_BY(m_mutex);
+    RecentLog<LoggedRequest> m_log GUARDED_BY(m_mutex){kLogRequests, kLogInputBytes};
 };
 
 }  // namespace emu

@@ -27,7 +27,7 @@ SessionTable::SessionTable(SessionClock clock, uint32_t timeoutSeconds)
     : m_clock(std::move(clock)), m_timeoutSeconds(timeoutSeconds) {}
 
 std::string SessionTable::Create() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    MutexLock guard(m_lock);
     if (m_sessions.size() >= kMaxSessions) {
         // Key order decides a tie: only a strictly older session replaces the candidate.
         auto oldest = m_sessions.begin();
@@ -45,7 +45,7 @@ std::string SessionTable::Create() {
 }
 
 bool SessionTable::Check(const std::string& sid) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    MutexLock guard(m_lock);
     auto it = m_sessions.find(sid);
     if (it == m_sessions.end()) return false;
     uint64_t now = m_clock();
@@ -58,11 +58,11 @@ bool SessionTable::Check(const std::string& sid) {
 }
 
 bool SessionTable::Remove(const std::string& sid) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    MutexLock guard(m_lock);
     return m_sessions.erase(sid) != 0;
 }
 
 size_t SessionTable::Count() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    MutexLock guard(m_lock);
     return m_sessions.size();
 }

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
+
+#include "annotated_mutex.h"
 
 // Milliseconds of a monotonic clock; the session table's only notion of time.
 using SessionClock = std::function<uint64_t()>;
@@ -40,6 +41,6 @@ public:
 private:
     SessionClock m_clock;
     uint32_t m_timeoutSeconds;
-    mutable std::mutex m_lock;
-    std::map<std::string, uint64_t> m_sessions;
+    mutable Mutex m_lock;
+    std::map<std::string, uint64_t> m_sessions GUARDED_BY(m_lock);
 };

@@ -96,7 +96,8 @@ TEST(Discovery, EachProfileChoosesItsDialectAndComID) {
         EXPECT_TRUE(probe->isAnySSC());
         auto dev = tcgNewDeviceFor(probe->diskInfo);
         ASSERT_NE(dev, nullptr);
-        EXPECT_EQ(typeid(*dev), c.dialect);
+        const auto& made = *dev;  // clang warns when typeid's operand calls a function
+        EXPECT_EQ(typeid(made), c.dialect);
         dev->diskInfo = probe->diskInfo;
         EXPECT_EQ(dev->comID(), c.comID);
     }

@@ -69,7 +69,7 @@ bool EventLogger::IsOpen() const {
 }
 
 void EventLogger::Stop() {
-    std::lock_guard<std::mutex> lock(m_impl->lifecycle);
+    MutexLock lock(m_impl->lifecycle);
     m_impl->stop.Request();
     for (int t : {Impl::kMailer, Impl::kScheduler, Impl::kPoller}) m_impl->thread[t].Join();
     m_impl->stop.Reset();
@@ -123,7 +123,7 @@ bool EventLogger::Clear() {
 
 bool EventLogger::Backup(std::string& backupPath) {
     if (!m_impl->db) return false;
-    std::lock_guard<std::mutex> guard(m_impl->backupLock);
+    MutexLock guard(m_impl->backupLock);
     const std::string target = folderOf(m_impl->dbPath) + "/eventlog.bak";
 
     // Built under a fresh name and renamed into place: a download of an earlier copy keeps

@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include "annotated_mutex.h"
 #include "event_clock.h"
 #include "event_logger.h"
 
@@ -41,9 +41,9 @@ struct EventLogger::Impl {
 
     sqlite3* db = nullptr;  // serialized connection; null while closed
     std::string dbPath;
-    std::mutex backupLock;  // one backup at a time, so copies never interleave
+    Mutex backupLock;  // one backup at a time, so copies never interleave
 
-    StopSignal stop;         // the one stop signal of the three threads
-    WorkerThread thread[3];  // poller, scheduler, mailer
-    std::mutex lifecycle;    // Start and Stop one at a time
+    StopSignal stop;                               // the one stop signal of the three threads
+    Mutex lifecycle;                               // Start and Stop one at a time
+    WorkerThread thread[3] GUARDED_BY(lifecycle);  // poller, scheduler, mailer
 };

@@ -18,7 +18,7 @@ RealClock g_realClock;
 
 bool EventLogger::Start(const EventThreadDeps& deps) {
     Impl& impl = *m_impl;
-    std::lock_guard<std::mutex> lock(impl.lifecycle);
+    MutexLock lock(impl.lifecycle);
     if (!impl.db || !deps.config || !deps.smartInterval) return false;
     for (const WorkerThread& t : impl.thread) {
         if (t.Started()) return false;
