@@ -482,6 +482,7 @@ TEST_F(ConfigStoreTest, ConcurrentWritesToDifferentSectionsAllSurvive) {
     ASSERT_TRUE(store.Load(dir.string()));
     constexpr int kThreads = 8, kWrites = 40;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([this, t] {
             const std::string section = "domain" + std::to_string(t);

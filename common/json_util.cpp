@@ -1,5 +1,6 @@
 #include "json_util.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -22,23 +23,27 @@ int64_t truncate(double d) {
 
 const value& member(const value& v, std::string_view key) noexcept {
     static const value kNull;
-    if (!v.is_object()) return kNull;
-    auto it = v.find(std::string(key));
-    return it == v.end() ? kNull : *it;
+    // The member list itself: the document's own iterators carry checks that can throw.
+    const auto* members = v.get_ptr<const value::object_t*>();
+    if (!members) return kNull;
+    auto it = std::find_if(members->begin(), members->end(),
+                           [key](const auto& m) { return m.first == key; });
+    return it == members->end() ? kNull : it->second;
 }
 
 int64_t toInt64(const value& v) noexcept {
+    // get_ptr rather than get: it cannot throw, and the type has been checked already.
     switch (v.type()) {
         case value::value_t::boolean:
-            return v.get<bool>() ? 1 : 0;
+            return *v.get_ptr<const value::boolean_t*>() ? 1 : 0;
         case value::value_t::number_integer:
-            return v.get<int64_t>();
+            return *v.get_ptr<const value::number_integer_t*>();
         case value::value_t::number_unsigned:
-            return static_cast<int64_t>(v.get<uint64_t>());
+            return static_cast<int64_t>(*v.get_ptr<const value::number_unsigned_t*>());
         case value::value_t::number_float:
-            return truncate(v.get<double>());
+            return truncate(*v.get_ptr<const value::number_float_t*>());
         case value::value_t::string:
-            return std::strtoll(v.get_ref<const std::string&>().c_str(), nullptr, 0);
+            return std::strtoll(v.get_ptr<const value::string_t*>()->c_str(), nullptr, 0);
         default:
             return 0;
     }

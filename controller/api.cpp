@@ -22,10 +22,8 @@ int sendId(int domain, uint32_t code, uint32_t id) {
     return send(domain, code, &id, sizeof id, nullptr, 0);
 }
 
-int sendIdValue(int domain, uint32_t code, uint32_t id, uint32_t value) {
-    ARK_ID_VALUE rec{};
-    rec.id = id;
-    rec.value = value;
+// The record rather than its two fields, so each call names which is which.
+int sendIdValue(int domain, uint32_t code, const ARK_ID_VALUE& rec) {
     return send(domain, code, &rec, sizeof rec, nullptr, 0);
 }
 
@@ -151,11 +149,11 @@ ARK_API int arkCheckDelete(int domain, uint32_t id) {
 }
 
 ARK_API int arkDeleteArray(int domain, uint32_t id, uint32_t options) {
-    return sendIdValue(domain, ARK_REQ_DELETE_ARRAY, id, options);
+    return sendIdValue(domain, ARK_REQ_DELETE_ARRAY, {.id = id, .value = options});
 }
 
 ARK_API int arkArrayTaskCtl(int domain, uint32_t id, uint32_t taskState) {
-    return sendIdValue(domain, ARK_REQ_ARRAY_TASK_CTL, id, taskState);
+    return sendIdValue(domain, ARK_REQ_ARRAY_TASK_CTL, {.id = id, .value = taskState});
 }
 
 ARK_API int arkSetArrayName(int domain, uint32_t id, const char* name) {
@@ -199,7 +197,7 @@ ARK_API int arkUnassignSpareDisk(int domain, uint32_t disk) {
 }
 
 ARK_API int arkAddDiskToArray(int domain, uint32_t array, uint32_t disk) {
-    return sendIdValue(domain, ARK_REQ_ADD_DISK_TO_ARRAY, array, disk);
+    return sendIdValue(domain, ARK_REQ_ADD_DISK_TO_ARRAY, {.id = array, .value = disk});
 }
 
 ARK_API int arkRescanDevices(int domain) {

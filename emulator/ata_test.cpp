@@ -28,9 +28,11 @@ struct Reply {
 };
 
 // One pass-through request laid out as arkAtaPassthrough lays it out.
+// NOLINTBEGIN(bugprone-easily-swappable-parameters): the ATA registers in task-file order
 Reply Ata(Emulator& e, uint32_t disk, uint8_t command, uint16_t features, uint8_t protocol,
           uint16_t sectors, uint16_t mid = 0x4F, uint16_t high = 0xC2,
           const std::vector<uint8_t>& dataOut = {}) {
+    // NOLINTEND(bugprone-easily-swappable-parameters)
     ARK_ATA_PASSTHROUGH h{};
     h.disk = disk;
     h.command = command;

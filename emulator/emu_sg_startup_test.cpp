@@ -36,7 +36,7 @@ protected:
     }
 
     std::string writeScenario(const std::string& name, const std::string& text) {
-        const std::string path = (fs::path(dir) / name).string();
+        std::string path = (fs::path(dir) / name).string();
         std::ofstream(path) << text;
         return path;
     }

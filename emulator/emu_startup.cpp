@@ -28,7 +28,7 @@ std::unique_ptr<Machine> LoadMachineOrExit() {
 }
 
 TickThread::TickThread(std::vector<Emulator*> emulators, std::chrono::milliseconds period)
-    : m_emulators(std::move(emulators)), m_period(period), m_thread([this] { Run(); }) {}
+    : m_emulators(std::move(emulators)), m_period(period), m_thread([this]() noexcept { Run(); }) {}
 
 TickThread::~TickThread() {
     Stop();
@@ -43,7 +43,7 @@ void TickThread::Stop() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void TickThread::Run() {
+void TickThread::Run() noexcept {
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, m_period, [this] { return m_stop; })) {
         lock.unlock();

@@ -38,7 +38,7 @@ public:
     void Stop();
 
 private:
-    void Run();
+    void Run() noexcept;
 
     std::vector<Emulator*> m_emulators;
     std::chrono::milliseconds m_period;

@@ -798,6 +798,7 @@ TEST(EmulatorLog, KeepsOnlyTheLatestRequests) {
 TEST(EmulatorThreads, RequestsAndTicksRunConcurrently) {
     auto e = EmulatorFrom(Domain(R"("arrays": [{"level": "RAID1", "members": [256, 257]}])"));
     std::vector<std::thread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&e, t] {
             for (int i = 0; i < 200; ++i) {

@@ -216,9 +216,8 @@ int CheckDelete(State& s, Request& r) {
     uint8_t answer = 0;
     if (!a->listed || !IsEmptySlot(a->parent))
         answer = 2;
-    else if (a->flags & (ARK_ARRAY_BUSY_MASK & ~ARK_ARRAY_REBUILDING))
-        answer = 1;
-    else if ((a->flags & ARK_ARRAY_REBUILDING) && !(a->flags & ARK_ARRAY_UNINITIALIZED))
+    else if ((a->flags & (ARK_ARRAY_BUSY_MASK & ~ARK_ARRAY_REBUILDING)) ||
+             ((a->flags & ARK_ARRAY_REBUILDING) && !(a->flags & ARK_ARRAY_UNINITIALIZED)))
         answer = 1;
     r.out[0] = answer;
     r.returned = 1;

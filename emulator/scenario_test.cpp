@@ -234,7 +234,7 @@ protected:
         std::filesystem::remove_all(dir);
     }
     std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = (dir / name).string();
+        std::string path = (dir / name).string();
         std::ofstream(path) << text;
         return path;
     }

@@ -233,11 +233,9 @@ int SgFront::Ioctl(int fd, unsigned long request, sg_io_hdr* hdr) {
     call.request = request;
 
     int rc;
-    if (!node) {
-        rc = fail(ENOTTY);  // not a SCSI generic node
-    } else if (request != kSgIo &&
-               !(request == kSgIoExtended && !node->faults.rejectExtendedRequest)) {
-        rc = fail(ENOTTY);
+    if (!node ||
+        (request != kSgIo && !(request == kSgIoExtended && !node->faults.rejectExtendedRequest))) {
+        rc = fail(ENOTTY);  // not a SCSI generic node, or a request it does not take
     } else if (hdr == nullptr) {
         rc = fail(EFAULT);
     } else {

@@ -66,6 +66,7 @@ void Start() {
     emuInstallSgFromEnvironment();
     std::vector<std::string> args = {"hxraidsvc", "-config", dir, "-log", log};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (!g_server.Init(int(args.size()), argv.data())) Die("the service did not start");

@@ -25,7 +25,7 @@ public:
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        EXPECT_EQ(bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
         listen(m_listener, 64);
         socklen_t len = sizeof m_addr;
         getsockname(m_listener, reinterpret_cast<sockaddr*>(&m_addr), &len);
@@ -37,7 +37,7 @@ public:
     // The client socket; the accepted one in `server`.
     int Connect(int& server) {
         int client = socket(AF_INET, SOCK_STREAM, 0);
-        connect(client, reinterpret_cast<sockaddr*>(&m_addr), sizeof m_addr);
+        EXPECT_EQ(connect(client, reinterpret_cast<sockaddr*>(&m_addr), sizeof m_addr), 0);
         server = accept(m_listener, nullptr, nullptr);
         m_clients.push_back(client);
         return client;

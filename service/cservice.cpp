@@ -117,6 +117,7 @@ void CService::OnControl(uint32_t code) {
     }
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the service-control status order
 bool CService::ReportStatus(uint32_t state, uint32_t win32ExitCode, uint32_t waitHint) {
     if (state == SERVICE_RUNNING || state == SERVICE_STOPPED || state == SERVICE_PAUSED) {
         m_status.controlsAccepted = m_controlsAccepted;

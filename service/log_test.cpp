@@ -138,6 +138,7 @@ TEST_F(LogTest, ConcurrentLinesStayWhole) {
     ASSERT_EQ(logOpen(path.c_str(), nullptr, 0), 0);
     constexpr int kThreads = 8, kLines = 1000;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             std::string pad(50 + t * 30, 'a' + t);

@@ -73,6 +73,7 @@ TEST(SessionTable, TieOnLastUseEvictsTheFirstInKeyOrder) {
     ManualClock clock;
     SessionTable table(clock.fn());
     std::vector<std::string> ids;
+    ids.reserve(10);
     for (int i = 0; i < 10; ++i) ids.push_back(table.Create());  // all at the same time
     std::string first = *std::min_element(ids.begin(), ids.end());
     table.Create();
@@ -92,6 +93,7 @@ TEST(SessionTable, RemoveReportsWhetherTheSessionExisted) {
 TEST(SessionTable, ConcurrentLoginsNeverExceedTheLimit) {
     SessionTable table;
     std::vector<std::thread> threads;
+    threads.reserve(8);
     std::atomic<int> valid{0};
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&] {

@@ -536,6 +536,7 @@ TEST_F(SgPortTest, ConcurrentRequestsOnOnePort) {
     auto port = openPort("sg0");
     std::vector<std::thread> threads;
     std::vector<int> failures(8, 0);
+    threads.reserve(failures.size());
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {

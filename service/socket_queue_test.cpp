@@ -35,6 +35,7 @@ TEST(SocketQueue, ConsumersEachTakeEverySocketOnce) {
     constexpr int kSockets = 2000;
     std::vector<long> sums(kConsumers, 0);
     std::vector<std::thread> consumers;
+    consumers.reserve(kConsumers);
     for (int c = 0; c < kConsumers; ++c) {
         consumers.emplace_back([&, c] {
             for (;;) {

@@ -38,7 +38,7 @@ int ThreadPool::Start(const brsSoap& master, RequestHandler handler) {
     return m_count;
 }
 
-void* ThreadPool::Worker(void* arg) {
+void* ThreadPool::Worker(void* arg) noexcept {
     auto* copy = static_cast<brsSoap*>(arg);
     for (;;) {
         QueuedConnection connection = copy->pool->Pop();

@@ -41,7 +41,7 @@ public:
     int count() const { return m_count; }
 
 private:
-    static void* Worker(void* copy);
+    static void* Worker(void* copy) noexcept;
 
     RequestHandler m_handler;
     int m_count = 0;

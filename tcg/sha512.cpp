@@ -54,6 +54,7 @@ inline void compressWords(uint64_t state[8], const uint64_t block[16]) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are always the eight state variables
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, k, wi)                                            \
     do {                                                                                       \
         const uint64_t t1 =                                                                    \
@@ -63,6 +64,7 @@ inline void compressWords(uint64_t state[8], const uint64_t block[16]) {
         d += t1;                                                                               \
         h = t1 + t2;                                                                           \
     } while (0)
+// NOLINTEND(bugprone-macro-parentheses)
 #define SHA512_SCHEDULE(i)                                                              \
     (w[(i)&15] +=                                                                       \
      (rotr(w[((i)-2) & 15], 19) ^ rotr(w[((i)-2) & 15], 61) ^ (w[((i)-2) & 15] >> 6)) + \

@@ -22,10 +22,11 @@ public:
 
     // Table access inside the current session with named columns; the reply lands in
     // lastResponse.
-    uint8_t getTable(std::vector<uint8_t> table, const char* startcol, const char* endcol);
-    uint8_t setTable(std::vector<uint8_t> table, const char* name, std::vector<uint8_t> value);
+    uint8_t getTable(const std::vector<uint8_t>& table, const char* startcol, const char* endcol);
+    uint8_t setTable(const std::vector<uint8_t>& table, const char* name,
+                     std::vector<uint8_t> value);
     // Several named columns in one Set.
-    uint8_t setColumns(std::vector<uint8_t> table,
+    uint8_t setColumns(const std::vector<uint8_t>& table,
                        const std::vector<std::pair<const char*, std::vector<uint8_t>>>& values);
 
     // Reads the MSID into lastResponse (token 5).

@@ -22,11 +22,11 @@ public:
     uint8_t properties();
 
     // Table access inside the current session; the reply lands in lastResponse.
-    uint8_t getTable(std::vector<uint8_t> table, uint16_t startcol, uint16_t endcol);
-    uint8_t setTable(std::vector<uint8_t> table, uint8_t name, std::vector<uint8_t> value);
-    uint8_t setTable(std::vector<uint8_t> table, uint8_t name, uint8_t value);
+    uint8_t getTable(const std::vector<uint8_t>& table, uint16_t startcol, uint16_t endcol);
+    uint8_t setTable(const std::vector<uint8_t>& table, uint8_t name, std::vector<uint8_t> value);
+    uint8_t setTable(const std::vector<uint8_t>& table, uint8_t name, uint8_t value);
     // Several columns in one Set: (column, encoded value) pairs.
-    uint8_t setColumns(std::vector<uint8_t> table,
+    uint8_t setColumns(const std::vector<uint8_t>& table,
                        const std::vector<std::pair<uint8_t, std::vector<uint8_t>>>& values);
 
     // Reads the MSID into lastResponse (token 4) on an unauthenticated Admin SP session.
@@ -42,7 +42,7 @@ public:
         bool readLockEnabled, writeLockEnabled, readLocked, writeLocked;
     };
     LockingRangeStatus getLockingRange_status(uint8_t lockingrange, const char* password);
-    uint8_t rekeyLockingRange_SUM(std::vector<uint8_t> LR, std::vector<uint8_t> UID,
+    uint8_t rekeyLockingRange_SUM(const std::vector<uint8_t>& LR, const std::vector<uint8_t>& UID,
                                   const char* password);
 
 private:

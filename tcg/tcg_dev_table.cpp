@@ -40,7 +40,8 @@ void addValue(TcgCommand& cmd, const TcgBytes& value, bool secret) {
 
 }  // namespace
 
-uint8_t TcgDevOpal::getTable(std::vector<uint8_t> table, uint16_t startcol, uint16_t endcol) {
+uint8_t TcgDevOpal::getTable(const std::vector<uint8_t>& table, uint16_t startcol,
+                             uint16_t endcol) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::getTable";
     if (!activeSession) return kTcgNoObject;
     TcgCommand cmd;
@@ -61,7 +62,7 @@ uint8_t TcgDevOpal::getTable(std::vector<uint8_t> table, uint16_t startcol, uint
 }
 
 uint8_t TcgDevOpal::setColumns(
-    std::vector<uint8_t> table,
+    const std::vector<uint8_t>& table,
     const std::vector<std::pair<uint8_t, std::vector<uint8_t>>>& values) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setTable";
     if (!activeSession) return kTcgNoObject;
@@ -89,15 +90,16 @@ uint8_t TcgDevOpal::setColumns(
     return 0;
 }
 
-uint8_t TcgDevOpal::setTable(std::vector<uint8_t> table, uint8_t name, std::vector<uint8_t> value) {
-    return setColumns(std::move(table), {{name, std::move(value)}});
+uint8_t TcgDevOpal::setTable(const std::vector<uint8_t>& table, uint8_t name,
+                             std::vector<uint8_t> value) {
+    return setColumns(table, {{name, std::move(value)}});
 }
 
-uint8_t TcgDevOpal::setTable(std::vector<uint8_t> table, uint8_t name, uint8_t value) {
-    return setColumns(std::move(table), {{name, std::vector<uint8_t>{value}}});
+uint8_t TcgDevOpal::setTable(const std::vector<uint8_t>& table, uint8_t name, uint8_t value) {
+    return setColumns(table, {{name, std::vector<uint8_t>{value}}});
 }
 
-uint8_t TcgDevEnterprise::getTable(std::vector<uint8_t> table, const char* startcol,
+uint8_t TcgDevEnterprise::getTable(const std::vector<uint8_t>& table, const char* startcol,
                                    const char* endcol) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevEnterprise::getTable";
     if (!activeSession) return kTcgNoObject;
@@ -119,7 +121,7 @@ uint8_t TcgDevEnterprise::getTable(std::vector<uint8_t> table, const char* start
 }
 
 uint8_t TcgDevEnterprise::setColumns(
-    std::vector<uint8_t> table,
+    const std::vector<uint8_t>& table,
     const std::vector<std::pair<const char*, std::vector<uint8_t>>>& values) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevEnterprise::setTable";
     if (!activeSession) return kTcgNoObject;
@@ -148,7 +150,7 @@ uint8_t TcgDevEnterprise::setColumns(
     return 0;
 }
 
-uint8_t TcgDevEnterprise::setTable(std::vector<uint8_t> table, const char* name,
+uint8_t TcgDevEnterprise::setTable(const std::vector<uint8_t>& table, const char* name,
                                    std::vector<uint8_t> value) {
-    return setColumns(std::move(table), {{name, std::move(value)}});
+    return setColumns(table, {{name, std::move(value)}});
 }

@@ -99,7 +99,7 @@ uint8_t TcgDevOpal::loadPBA(const char* password, const char* filename) {
         const int percent = int((offset + n) * 100 / image.size());
         if (rc == 0 && percent / 10 != shownPercent / 10) {
             shownPercent = percent;
-            TCGLOG(TCG_INFO) << "Writing PBA to MBR: " << (unsigned long long)(offset + n) << " of "
+            TCGLOG(TCG_INFO) << "Writing PBA to MBR: " << (unsigned long long)offset + n << " of "
                              << (unsigned long long)image.size() << " bytes (" << percent << "%)";
         }
     }

@@ -346,8 +346,8 @@ uint8_t TcgDevOpal::rekeyLockingRange(uint8_t lockingrange, const char* password
     return 0;
 }
 
-uint8_t TcgDevOpal::rekeyLockingRange_SUM(std::vector<uint8_t> LR, std::vector<uint8_t> UID,
-                                          const char* password) {
+uint8_t TcgDevOpal::rekeyLockingRange_SUM(const std::vector<uint8_t>& LR,
+                                          const std::vector<uint8_t>& UID, const char* password) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::rekeyLockingRange_SUM()";
     uint8_t rc = startLockingSession(password, UID);
     if (rc == 0) rc = genKey(*this, LR);

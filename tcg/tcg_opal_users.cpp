@@ -63,6 +63,7 @@ uint8_t TcgDevOpal::changePin(const char* password, const std::vector<uint8_t>& 
     return rc;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the order of the tool's command line
 uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const char* newpassword) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setPassword";
     TcgBytes cpin;
@@ -74,6 +75,7 @@ uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const 
     return rc;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the order of the tool's command line
 uint8_t TcgDevOpal::setNewPassword_SUM(const char* password, const char* userid,
                                        const char* newpassword) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setNewPassword_SUM";

@@ -115,6 +115,7 @@ TEST(TcgToolDrives, EnterpriseRetriesWithoutTimeoutAndAFalseAuthenticateIs135) {
               "ERR : method status code INVALID_PARAMETER\n"
               "ERR : Session Authenticate failed (response = false)\n");
     const std::vector<std::string> expected = {
+        // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): long entries wrapped over lines
         "[SessionManager] SMUID.Properties({HostProperties=[{MaxComPacketSize=2048}, "
         "{MaxPacketSize=2028}, {MaxIndTokenSize=1992}, {MaxPackets=1}, {MaxSubpackets=1}, "
         "{MaxMethods=1}]})",

@@ -82,7 +82,7 @@ protected:
     uint32_t flags(uint32_t id) { return m.emulator().Snapshot().arrays.at(id).flags; }
 };
 
-std::string req(uint32_t code, std::vector<uint32_t> words) {
+std::string req(uint32_t code, const std::vector<uint32_t>& words) {
     char head[16];
     std::snprintf(head, sizeof head, "%08X", code);
     std::string text = std::string(head) + ":";

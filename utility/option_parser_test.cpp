@@ -36,6 +36,7 @@ void check(const Case& c) {
     std::vector<std::string> args = c.args;
     args.insert(args.begin(), "prog");
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     resetOptionParser();

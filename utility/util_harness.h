@@ -52,6 +52,7 @@ public:
         for (auto& e : machine->emulators) e->ClearRequestLog();
         args.insert(args.begin(), "arkutil");
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         testing::internal::CaptureStdout();

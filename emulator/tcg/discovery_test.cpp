@@ -99,6 +99,7 @@ TEST(Level0Discovery, EveryProfileReportsItsFeatures) {
         EXPECT_EQ(GetBig32(&d[4]), 1u);
         const auto descriptors = Walk(d);
         std::vector<uint16_t> codes;
+        codes.reserve(descriptors.size());
         for (const auto& x : descriptors) codes.push_back(x.code);
         EXPECT_EQ(codes, c.codes);
         for (const auto& x : descriptors) {

@@ -48,6 +48,7 @@ TEST(WinPortThreads, MiniportRequestsNeverOverlap) {
     constexpr int kThreads = 6, kRequests = 200;
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < kRequests; ++i) {

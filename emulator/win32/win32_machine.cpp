@@ -160,6 +160,7 @@ HANDLE Machine::NewHandle(Object object) {
     return reinterpret_cast<HANDLE>(value);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the order of Win32's CreateFileA
 HANDLE Machine::CreateFile(LPCSTR name, DWORD access, DWORD share, DWORD disposition) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_lastOpenAccess = access;

@@ -38,15 +38,22 @@ private:
     std::vector<std::unique_ptr<emu::Emulator>> m_emulators;
 };
 
-inline emu::Disk emuDisk(uint32_t id, std::string model, std::string serial, uint8_t controller,
-                         uint8_t port, uint8_t target, uint32_t flags = 0) {
+// Where a disk sits; named at each call, as the three numbers are easily given in another order.
+struct DiskPlace {
+    uint8_t controller = 0;
+    uint8_t port = 0;
+    uint8_t target = 0;
+};
+
+inline emu::Disk emuDisk(uint32_t id, std::string model, std::string serial, DiskPlace at,
+                         uint32_t flags = 0) {
     emu::Disk d;
     d.id = id;
     d.model = std::move(model);
     d.serial = std::move(serial);
-    d.controller = controller;
-    d.port = port;
-    d.target = target;
+    d.controller = at.controller;
+    d.port = at.port;
+    d.target = at.target;
     d.flags = flags;
     d.capacity = 1000000;
     return d;

@@ -36,15 +36,16 @@ bool EventLogger::Start(const EventThreadDeps& deps) {
         send = smtpMailSender(std::move(options));
     }
 
-    if (!impl.thread[Impl::kPoller].Start([this, clock, stop] { runPoller(*this, *clock, *stop); }))
+    if (!impl.thread[Impl::kPoller].Start(
+            [this, clock, stop]() noexcept { runPoller(*this, *clock, *stop); }))
         return false;
-    if (!impl.thread[Impl::kScheduler].Start([this, clock, stop, config, interval] {
+    if (!impl.thread[Impl::kScheduler].Start([this, clock, stop, config, interval]() noexcept {
             Scheduler scheduler(*this, *config, *interval, clock->Now());
             runScheduler(scheduler, *clock, *stop);
         }))
         return false;
     sqlite3* db = impl.db;
-    return impl.thread[Impl::kMailer].Start([this, db, clock, stop, config, send] {
+    return impl.thread[Impl::kMailer].Start([this, db, clock, stop, config, send]() noexcept {
         EventMailQueue queue(db, *this);
         runMailer(*config, queue, send, *clock, *stop);
     });

@@ -72,9 +72,9 @@ TEST_F(EventThreadsTest, StartsOnceAndStopsAndStartsAgain) {
 // hour, all three threads on one timeline.
 TEST_F(EventThreadsTest, AnHourOfAllThreeThreads) {
     emu::State s;
-    s.disks[0x100] =
-        emuDisk(0x100, "MODEL", "SERIAL", 0, 1, 2, ARK_DISK_ENCLOSURE | ARK_DISK_SMART_ON);
-    s.disks[0x101] = emuDisk(0x101, "OTHER", "S2", 0, 2, 0);
+    s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", {.controller = 0, .port = 1, .target = 2},
+                             ARK_DISK_ENCLOSURE | ARK_DISK_SMART_ON);
+    s.disks[0x101] = emuDisk(0x101, "OTHER", "S2", {.controller = 0, .port = 2, .target = 0});
     s.arrays[0x200] = emuArray(0x200, "Mirror", {0x100, 0x101}, 0xA1);
     emu::Emulator& e = domains.Add(s);
 

@@ -79,13 +79,13 @@ std::string checkMailAddress(std::string_view address, std::string_view role) {
     return {};
 }
 
-std::string checkMailFields(std::string_view to, std::string_view from, std::string_view subject) {
-    if (auto why = checkMailAddress(to, "recipient"); !why.empty()) return why;
+std::string checkMailFields(const MailFields& fields) {
+    if (auto why = checkMailAddress(fields.to, "recipient"); !why.empty()) return why;
     // An empty sender is the null reverse path (MAIL FROM:<>), which SMTP allows; the server
     // decides whether to take it.
-    if (!from.empty()) {
-        if (auto why = checkMailAddress(from, "sender"); !why.empty()) return why;
+    if (!fields.from.empty()) {
+        if (auto why = checkMailAddress(fields.from, "sender"); !why.empty()) return why;
     }
-    if (hasLineBreak(subject)) return "subject contains a line break";
+    if (hasLineBreak(fields.subject)) return "subject contains a line break";
     return {};
 }

@@ -20,6 +20,13 @@ std::string buildMailMessage(std::time_t date, std::string_view to, std::string_
 // what is wrong. `role` names the field in that sentence ("recipient", "sender").
 std::string checkMailAddress(std::string_view address, std::string_view role);
 
+// The fields of a mail that go into SMTP commands and headers, named at each call.
+struct MailFields {
+    std::string_view to;
+    std::string_view from;
+    std::string_view subject;
+};
+
 // Empty when the recipient, sender and subject are all acceptable; otherwise the first reason.
 // The sender may be empty (the null reverse path).
-std::string checkMailFields(std::string_view to, std::string_view from, std::string_view subject);
+std::string checkMailFields(const MailFields& fields);

@@ -131,7 +131,7 @@ TEST(MailFields, RefusesWhatWouldChangeTheDialogueOrHeaders) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(checkMailFields(c.to, c.from, c.subject), c.reason);
+        EXPECT_EQ(checkMailFields({.to = c.to, .from = c.from, .subject = c.subject}), c.reason);
     }
 }
 

@@ -100,6 +100,7 @@ TEST_F(MailRound, SendsTheEventTextUnderTheFixedSubject) {
 
 TEST_F(MailRound, HandlesAHundredRowsARound) {
     std::vector<int64_t> ids;
+    ids.reserve(150);
     for (int i = 0; i < 150; ++i) ids.push_back(queue_.Insert(1749132189 + i, 3, 8, "a"));
     const auto settings = account({{true, "ops@x.example", 0x8}});
 

@@ -55,7 +55,7 @@ int runMailerRound(ConfigStore& config, MailQueue& queue, const MailSender& send
 }
 
 void runMailer(ConfigStore& config, MailQueue& queue, const MailSender& send, EventClock& clock,
-               StopSignal& stop) {
+               StopSignal& stop) noexcept {
     for (;;) {
         if (clock.WaitUntil(stop, clock.Now() + kMailIntervalSeconds)) return;
         runMailerRound(config, queue, send, stop);

@@ -34,4 +34,4 @@ int runMailerRound(ConfigStore& config, MailQueue& queue, const MailSender& send
 
 // The mailer thread's body: a round every kMailIntervalSeconds on `clock` until `stop`.
 void runMailer(ConfigStore& config, MailQueue& queue, const MailSender& send, EventClock& clock,
-               StopSignal& stop);
+               StopSignal& stop) noexcept;

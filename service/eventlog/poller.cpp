@@ -20,7 +20,7 @@ bool pollEventsOnce(EventLogger& log, int domainCount, const StopSignal& stop) {
     return true;
 }
 
-void runPoller(EventLogger& log, EventClock& clock, StopSignal& stop) {
+void runPoller(EventLogger& log, EventClock& clock, StopSignal& stop) noexcept {
     // Domains are found once at start-up; none appear later.
     const int domains = arkGetDomainCount();
     for (;;) {

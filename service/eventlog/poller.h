@@ -15,4 +15,4 @@ bool pollEventsOnce(EventLogger& log, int domainCount, const StopSignal& stop);
 
 // The poller thread's body: reads the domain count once, then runs a round every
 // kPollIntervalSeconds on `clock` until `stop`.
-void runPoller(EventLogger& log, EventClock& clock, StopSignal& stop);
+void runPoller(EventLogger& log, EventClock& clock, StopSignal& stop) noexcept;

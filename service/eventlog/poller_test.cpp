@@ -20,8 +20,10 @@ emu::Event event(uint8_t code, uint32_t devid) {
 // Domain 0: a disk in an enclosure and a RAID10 whose second half is an array member.
 emu::State firstDomain() {
     emu::State s;
-    s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", 0, 1, 2, ARK_DISK_ENCLOSURE);
-    for (uint32_t id = 0x101; id <= 0x104; ++id) s.disks[id] = emuDisk(id, "D", "x", 0, 3, 0);
+    s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", {.controller = 0, .port = 1, .target = 2},
+                             ARK_DISK_ENCLOSURE);
+    for (uint32_t id = 0x101; id <= 0x104; ++id)
+        s.disks[id] = emuDisk(id, "D", "x", {.controller = 0, .port = 3, .target = 0});
     emu::Array top = emuArray(0x200, "Stripe", {0x201, 0x202}, 7, ARK_RAID0);
     emu::Array left = emuArray(0x201, "name", {0x101, 0x102});
     emu::Array right = emuArray(0x202, "name", {0x103, 0x104});
@@ -33,7 +35,8 @@ emu::State firstDomain() {
 
 emu::State secondDomain() {
     emu::State s;
-    s.disks[0x300] = emuDisk(0x300, "OTHER", "S9", 1, 4, 0, ARK_DISK_TARGET_LEVEL);
+    s.disks[0x300] = emuDisk(0x300, "OTHER", "S9", {.controller = 1, .port = 4, .target = 0},
+                             ARK_DISK_TARGET_LEVEL);
     s.events = {event(28, 0x300), event(12, 0x300)};
     return s;
 }

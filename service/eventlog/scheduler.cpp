@@ -122,7 +122,7 @@ void Scheduler::RunMinute(int64_t now) {
     }
 }
 
-void runScheduler(Scheduler& scheduler, EventClock& clock, StopSignal& stop) {
+void runScheduler(Scheduler& scheduler, EventClock& clock, StopSignal& stop) noexcept {
     int64_t last = minuteOf(clock.Now());
     for (;;) {
         if (clock.WaitUntil(stop, (last + 1) * kMinute)) return;

@@ -45,4 +45,4 @@ private:
 // The scheduler thread's body: waits for each whole minute on `clock` and runs it, until `stop`.
 // A minute is never run twice, however the clock's reads lag its waits or the clock is set
 // back; only a step back of more than a day starts over from the new time.
-void runScheduler(Scheduler& scheduler, EventClock& clock, StopSignal& stop);
+void runScheduler(Scheduler& scheduler, EventClock& clock, StopSignal& stop) noexcept;

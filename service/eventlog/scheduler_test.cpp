@@ -409,9 +409,11 @@ int requestCount(const emu::Emulator& e, uint32_t code) {
 
 emu::State taskState() {
     emu::State s;
-    for (uint32_t id = 0x100; id <= 0x10F; ++id) s.disks[id] = emuDisk(id, "D", "S", 0, 1, 2);
-    s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", 0, 1, 2, ARK_DISK_ENCLOSURE);
-    auto add = [&](emu::Array a) { s.arrays[a.id] = a; };
+    for (uint32_t id = 0x100; id <= 0x10F; ++id)
+        s.disks[id] = emuDisk(id, "D", "S", {.controller = 0, .port = 1, .target = 2});
+    s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", {.controller = 0, .port = 1, .target = 2},
+                             ARK_DISK_ENCLOSURE);
+    auto add = [&](const emu::Array& a) { s.arrays[a.id] = a; };
     add(emuArray(0x200, "Mirror", {0x100, 0x101}, 0xA1));
     add(emuArray(0x201, "Stripe", {0x102, 0x103}, 0xB2, ARK_RAID0));
     emu::Array fresh = emuArray(0x202, "Fresh", {0x104, 0x105}, 0xC3);

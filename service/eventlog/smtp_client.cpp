@@ -97,7 +97,7 @@ int smtpSend(const MailSettings& account, const Mail& mail, std::string* errorTe
     // Everything below ends up on the wire as it stands, so it is checked before connecting.
     if (auto why = checkServer(server); !why.empty()) return fail(errorText, kSmtpBadInput, why);
     if (port < 0 || port > 65535) return fail(errorText, kSmtpBadInput, "SMTP port out of range");
-    if (auto why = checkMailFields(to, from, subject); !why.empty())
+    if (auto why = checkMailFields({.to = to, .from = from, .subject = subject}); !why.empty())
         return fail(errorText, kSmtpBadInput, why);
     if (user.find('\0') != std::string_view::npos || password.find('\0') != std::string_view::npos)
         return fail(errorText, kSmtpBadInput, "SMTP credentials contain a NUL character");

@@ -10,15 +10,19 @@ class DeviceNameTest : public testing::Test {
 protected:
     void SetUp() override {
         emu::State s;
-        s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", 0, 1, 2, ARK_DISK_ENCLOSURE);
-        s.disks[0x101] = emuDisk(0x101, "TL", "S1", 1, 0, 4, ARK_DISK_TARGET_LEVEL);
-        s.disks[0x102] = emuDisk(0x102, "PLAIN", "S2", 0, 5, 9);
+        s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL",
+                                 {.controller = 0, .port = 1, .target = 2}, ARK_DISK_ENCLOSURE);
+        s.disks[0x101] = emuDisk(0x101, "TL", "S1", {.controller = 1, .port = 0, .target = 4},
+                                 ARK_DISK_TARGET_LEVEL);
+        s.disks[0x102] = emuDisk(0x102, "PLAIN", "S2", {.controller = 0, .port = 5, .target = 9});
         // Both flags: the enclosure form wins.
-        s.disks[0x103] =
-            emuDisk(0x103, "BOTH", "S3", 0, 0, 0, ARK_DISK_ENCLOSURE | ARK_DISK_TARGET_LEVEL);
+        s.disks[0x103] = emuDisk(0x103, "BOTH", "S3", {.controller = 0, .port = 0, .target = 0},
+                                 ARK_DISK_ENCLOSURE | ARK_DISK_TARGET_LEVEL);
         // Fields filled to their full size: 44 model bytes, 24 serial bytes, no NUL.
-        s.disks[0x104] = emuDisk(0x104, std::string(44, 'M'), std::string(24, 's'), 0, 6, 0);
-        for (uint32_t id = 0x105; id <= 0x108; ++id) s.disks[id] = emuDisk(id, "D", "x", 0, 7, 0);
+        s.disks[0x104] = emuDisk(0x104, std::string(44, 'M'), std::string(24, 's'),
+                                 {.controller = 0, .port = 6, .target = 0});
+        for (uint32_t id = 0x105; id <= 0x108; ++id)
+            s.disks[id] = emuDisk(id, "D", "x", {.controller = 0, .port = 7, .target = 0});
 
         // A RAID10: the stripe 0x200 over the mirrors 0x201 and 0x202.
         emu::Array top = emuArray(0x200, "Stripe", {0x201, 0x202}, 1, ARK_RAID0);

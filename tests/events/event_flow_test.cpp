@@ -25,7 +25,8 @@ protected:
         ASSERT_EQ(server.Start(), "") << "these tests need /usr/bin/python3 with aiosmtpd";
 
         emu::State s;
-        s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL", 0, 1, 2, ARK_DISK_ENCLOSURE);
+        s.disks[0x100] = emuDisk(0x100, "MODEL", "SERIAL",
+                                 {.controller = 0, .port = 1, .target = 2}, ARK_DISK_ENCLOSURE);
         emu::Event removed;
         removed.code = 1;
         removed.devid = 0x100;

@@ -26,6 +26,7 @@ std::string runCapture(const std::vector<std::string>& args, int& status) {
         close(pipeFds[0]);
         close(pipeFds[1]);
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());

@@ -293,7 +293,7 @@ private:
 };
 
 std::string writeImage(const TempDir& dir, const std::string& name, const fwtest::Bytes& image) {
-    const std::string path = dir / name;
+    std::string path = dir / name;
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
     return path;

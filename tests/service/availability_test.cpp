@@ -61,6 +61,7 @@ TEST(Availability, AManyMemberBodyIsRefusedWhileOthersAreServed) {
     // 10 MB of members: read quadratically this took minutes and held its worker.
     const std::string body = manyMembers(10'000'000);
     std::vector<std::thread> senders;
+    senders.reserve(10);
     std::atomic<int> refused{0};
     for (int i = 0; i < 10; ++i) {
         senders.emplace_back([&] {

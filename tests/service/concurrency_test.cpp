@@ -36,6 +36,7 @@ TEST(Concurrency, SixtyFourClientsAreAllAnsweredAndNoDescriptorLeaks) {
     for (int round = 0; round < 3; ++round) {
         std::atomic<int> good{0};
         std::vector<std::thread> clients;
+        clients.reserve(64);
         for (int i = 0; i < 64; ++i) {
             clients.emplace_back([&, i] {
                 bool ok = false;

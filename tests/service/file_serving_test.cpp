@@ -157,6 +157,7 @@ TEST(FileServing, EventLogDownloadNeedsALiveSession) {
     // Downloads at once, while logins add events, each get a whole copy.
     std::vector<std::thread> threads;
     std::vector<HttpReply> replies(8);
+    threads.reserve(replies.size());
     for (size_t i = 0; i < replies.size(); ++i) {
         threads.emplace_back([&, i] {
             if (i % 2 == 0) loginCookie(service.port);

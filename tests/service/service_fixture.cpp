@@ -14,7 +14,7 @@ bool hasSanitizerReport(const std::string& text) {
 }
 
 ConsoleService::ConsoleService(std::vector<std::string> extraArgs,
-                               std::map<std::string, std::string> env,
+                               const std::map<std::string, std::string>& env,
                                const std::string& firstArg) {
     port = freePort();
     std::vector<std::string> args{firstArg,    "-port", std::to_string(port), "-config",

@@ -13,7 +13,7 @@ namespace svctest {
 class ConsoleService {
 public:
     explicit ConsoleService(std::vector<std::string> extraArgs = {},
-                            std::map<std::string, std::string> env = {},
+                            const std::map<std::string, std::string>& env = {},
                             const std::string& firstArg = "-debug");
 
     // Sends SIGINT and waits for the exit; true when it exited with status 0 and its standard

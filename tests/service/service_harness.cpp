@@ -62,7 +62,10 @@ int freePort() {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        close(fd);
+        return 0;  // no port; the caller's start fails on it
+    }
     socklen_t len = sizeof(addr);
     getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     close(fd);
@@ -142,6 +145,7 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
         setenv("LSAN_OPTIONS", lsanOptions.c_str(), 1);
         for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv;
+        argv.reserve(argvText.size() + 1);
         for (auto& a : argvText) argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(program.c_str(), argv.data());
