@@ -146,7 +146,7 @@ uint8_t SedDrive::CheckEnterpriseSet(const Sp& sp, const Uid& row,
             if (!t || !t->IsBytes()) return status::kInvalidParameter;
         } else if (column == ent::kLockOnReset) {
             if (!ResetTypeList(encoded)) return status::kInvalidParameter;
-        } else if (!t || !t->IsUint()) {
+        } else if (!t || !t->IsUint()) {  // NOLINT(bugprone-branch-clone): order matters
             return status::kInvalidParameter;
         } else if (column == ent::kRangeStart) {
             start = t->uint;

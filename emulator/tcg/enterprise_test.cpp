@@ -31,7 +31,7 @@ Bytes Text(const std::string& s) {
 }
 
 // A session on `sp` with the authorities given, each proved by EAuthenticate.
-void Open(Host& h, const Uid& sp, std::vector<std::pair<Uid, Bytes>> authorities = {}) {
+void Open(Host& h, const Uid& sp, const std::vector<std::pair<Uid, Bytes>>& authorities = {}) {
     ASSERT_EQ(h.Start(sp), 0);
     for (const auto& [authority, pin] : authorities) {
         Bytes p;
