@@ -48,7 +48,7 @@ protected:
         drive(index).ClearCallLog();
         args.insert(args.begin(), "--tcgtool");
         args.push_back("1/" + std::to_string(index + 1));
-        const utiltest::RunResult r = machine.run(args);
+        utiltest::RunResult r = machine.run(args);
         EXPECT_TRUE(emu::tcg::test::NoSessionLeft(drive(index)));
         EXPECT_TRUE(drive(index).FrameErrors().empty());
         return r;
@@ -235,6 +235,7 @@ TEST_F(OpalTool, SingleUserModeSetupRerunAndAWrongUserPassword) {
     EXPECT_EQ(locking().Uint(user2, col::kEnabled), 1u);
     // Set up and rekeyed by its user, then erased by the Admin.
     EXPECT_EQ(keys(), (std::vector<uint64_t>{0, 2, 0, 0, 0, 0, 0, 0, 0}));
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma): long entries wrapped over lines
     const std::vector<std::string> sumCalls = {
         "[SessionManager] SMUID.StartSession(105, AdminSP, 1)",
         "[AdminSP/Anybody] C_PIN_MSID.Get([{3=3}, {4=3}])",
@@ -266,6 +267,7 @@ TEST_F(OpalTool, SingleUserModeSetupRerunAndAWrongUserPassword) {
         "[SessionManager] SMUID.StartSession(105, LockingSP, 1, {0=<secret>}, {3=User2})",
         "[LockingSP/User2] C_PIN_User2.Set({1=[{3=<secret>}]})",
         "[LockingSP/User2] EndOfSession"};
+    // NOLINTEND(bugprone-suspicious-missing-comma)
     EXPECT_EQ(calls(), sumCalls);
 
     // A re-run erases the range again and gives its user the new password.
