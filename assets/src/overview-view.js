@@ -1,7 +1,7 @@
 // The overview of the shown domain, refreshed every few seconds while it is on screen.
 import {h, fill, button} from './dom.js';
 import {call} from './rpc.js';
-import {store, onDomainChange} from './store.js';
+import {store, onDomainChange, setData} from './store.js';
 import {loadDomain} from './devices.js';
 import {renderControllers} from './controllers-view.js';
 import {arraysTable, renderArrays} from './arrays-table.js';
@@ -36,8 +36,8 @@ export function refreshOverview() {
     try {
       const data = await loadDomain(domain);
       if (domain !== store.domain) return;
-      store.data = data;
       draw(data);
+      setData(data);
       clearMessage(view.refreshLine);
       view.stamp.textContent = 'Updated ' + dateTime(Date.now() / 1000);
     } catch (e) {

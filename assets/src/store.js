@@ -2,6 +2,7 @@
 // latest device data for the views that share it.
 
 const listeners = new Set();
+const dataListeners = new Set();
 
 export const store = {
   user: null,
@@ -20,4 +21,17 @@ export function setDomain(domain) {
 // Runs `listener` whenever the shown domain changes.
 export function onDomainChange(listener) {
   listeners.add(listener);
+}
+
+// Stores a successful reload of the shown domain and passes it to every data listener.
+export function setData(data) {
+  store.data = data;
+  for (const listener of dataListeners) listener(data);
+}
+
+// Runs `listener(data)` after each successful reload of the shown domain; the returned
+// function stops it (a dialog stops following when it closes).
+export function onData(listener) {
+  dataListeners.add(listener);
+  return () => dataListeners.delete(listener);
 }
