@@ -1,7 +1,7 @@
 // The controllers of a domain with their battery unit, and the domain's preserved cache.
 import {h, button} from './dom.js';
 import {call} from './rpc.js';
-import {bytes, bbuState, volts, celsius, has, BBU} from './format.js';
+import {memory, bbuState, volts, celsius, has, BBU} from './format.js';
 import {badge} from './rows.js';
 import {messageLine, attempt} from './notice.js';
 import {confirmAction} from './dialog.js';
@@ -52,7 +52,7 @@ function controllerCard(domain, ctrl, refresh) {
     facts([
       ['Vendor', info.vendor_str], ['Chip', info.ioc_str], ['Firmware', info.fw_rev],
       ['Serial number', info.sn_str], ['PCIe link', 'Gen' + info.pcie_speed + ' x' + info.pcie_width],
-      ['PCI location', pciLocation(info)], ['Memory', info.ramsize ? bytes(info.ramsize) : 'none'],
+      ['PCI location', pciLocation(info)], ['Memory', info.ramsize ? memory(info.ramsize) : 'none'],
       ['Ports', String(info.num_ports)],
     ]),
     batteryPart(domain, ctrl, refresh));
@@ -64,7 +64,7 @@ function cachePart(domain, pcache, hwraid, refresh) {
   const line = messageLine();
   return h('div', {class: 'pcache'},
     h('h4', {}, h('span', {class: 'fa fa-database', 'aria-hidden': 'true'}), ' Preserved cache'),
-    facts([['Size', pcache + ' sectors (' + bytes(pcache * 512) + ')']]),
+    facts([['Size', pcache + ' sectors (' + memory(pcache * 512) + ')']]),
     pcache > 0 ? h('div', {class: 'actions'}, button('Clear preserved cache', async (event) => {
       const control = event.currentTarget;
       const ok = await confirmAction('Clear the preserved cache?', [

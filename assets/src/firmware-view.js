@@ -50,10 +50,18 @@ async function flash(event) {
   if (!ok) return;
   view.progress.hidden = false;
   setProgress(0);
+  // Every byte sent is not yet a firmware written: the bar stays short of 100 % until the
+  // service has taken the image, and goes away when it refuses it.
   const done = await attempt(view.line, 'Firmware update of ' + ctrl.info.product_str + ' refused',
-    () => upload('/fwupdate/' + domain + '/' + id, file, setProgress), view.submit);
-  if (done) showDone(view.line, 'The firmware ' + file.name + ' was written to ' + ctrl.info.product_str +
-                     '. It takes effect when the computer starts again.');
+    () => upload('/fwupdate/' + domain + '/' + id, file, (percent) => setProgress(Math.min(percent, 99))), view.submit,
+    'Firmware update of ' + ctrl.info.product_str + ' refused: the controller did not take the image.');
+  if (done) {
+    setProgress(100);
+    showDone(view.line, 'The firmware ' + file.name + ' was written to ' + ctrl.info.product_str +
+                        '. It takes effect when the computer starts again.');
+  } else {
+    view.progress.hidden = true;
+  }
 }
 
 export const firmwarePage = {

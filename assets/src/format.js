@@ -18,6 +18,37 @@ export function sectors(n) {
   return bytes(Number(n) * SECTOR);
 }
 
+// Memory in binary units, as memory is made: 2147483648 -> "2 GiB", 1536 MiB -> "1.50 GiB".
+export function memory(n) {
+  const units = ['B', 'KiB', 'MiB', 'GiB', 'TiB'];
+  let value = Number(n);
+  let unit = 0;
+  while (value >= 1024 && unit < units.length - 1) {
+    value /= 1024;
+    unit += 1;
+  }
+  return (Number.isInteger(value) ? String(value) : value.toFixed(2)) + ' ' + units[unit];
+}
+
+export function rangeHint(min, max, unit) {
+  return 'From ' + min + ' to ' + max + (unit ? ' ' + unit : '') + '.';
+}
+
+// A form field's text as a whole number from `min` to `max`. Anything else throws an Error
+// that names the field, its range and its unit, and carries the field as `input`.
+export function wholeNumber(label, input, min, max, unit) {
+  const text = input.value.trim();
+  const n = Number(text);
+  if (text !== '' && Number.isInteger(n) && n >= min && n <= max) {
+    input.removeAttribute('aria-invalid');
+    return n;
+  }
+  input.setAttribute('aria-invalid', 'true');
+  const error = new Error(label + ' must be a whole number from ' + min + ' to ' + max + (unit ? ' ' + unit : '') + '.');
+  error.input = input;
+  throw error;
+}
+
 const LEVELS = {1: 'RAID0', 2: 'RAID1', 3: 'RAID5', 4: 'RAID6', 7: 'JBOD'};
 
 // A nested array is a stripe (RAID0) over sub-arrays of sub_raidlevel.

@@ -1,7 +1,8 @@
 // Mail notification settings and the test mail.
 import {h, fill, field, select, button, uniqueId} from './dom.js';
 import {call} from './rpc.js';
-import {messageLine, attempt, showDone, showError} from './notice.js';
+import {messageLine, attempt, showDone, showError, clearMessage, STORE_REFUSED} from './notice.js';
+import {wholeNumber} from './format.js';
 
 const SECURITY = [[0, 'None (plain SMTP)'], [1, 'STARTTLS'], [2, 'SSL/TLS']];
 const SEVERITIES = [[2, 'Information'], [4, 'Warning'], [8, 'Error']];
@@ -9,7 +10,8 @@ const SEVERITIES = [[2, 'Information'], [4, 'Warning'], [8, 'Error']];
 export function mailPart(card) {
   const line = messageLine();
   const server = field('SMTP server', h('input', {autocomplete: 'off'}));
-  const port = field('Port', h('input', {type: 'number', min: '0', max: '65535'}), '0 uses the usual port of the security.');
+  const port = field('Port', h('input', {type: 'number', min: '0', max: '65535'}),
+                     'From 0 to 65535; 0 uses the usual port of the security.');
   const security = field('Security', select(SECURITY, 0));
   const user = field('Account', h('input', {autocomplete: 'off'}));
   const password = field('Password', h('input', {type: 'password', autocomplete: 'new-password'}));
@@ -47,9 +49,22 @@ export function mailPart(card) {
             Receipients: [...list.children].map((row) => row.read())};
   }
 
+  // What would be stored, recipients without an address left out, for telling whether the form
+  // differs from what was read.
+  const comparable = (s) => JSON.stringify([String(s.SMTP_Server || ''), Number(s.SMTP_Port || 0), Number(s.Protocol || 0),
+    String(s.SMTP_User || ''), String(s.SMTP_Password || ''), String(s.Sender || ''),
+    (Array.isArray(s.Receipients) ? s.Receipients : []).filter((r) => r && r.email)
+      .map((r) => [r.email, r.enable !== false, Number(r.mask)])]);
+
   async function sendTest(to, testLine, control) {
     if (!to) {
       showError(testLine, 'No test mail sent', new Error('give the recipient address'));
+      return;
+    }
+    try {
+      wholeNumber('The port', port.input, 0, 65535, '');
+    } catch (e) {
+      showError(testLine, 'No test mail sent', e);
       return;
     }
     const s = settings();
@@ -57,7 +72,9 @@ export function mailPart(card) {
       SMTP_Server: s.SMTP_Server, SMTP_Port: s.SMTP_Port, Protocol: s.Protocol, SMTP_User: s.SMTP_User,
       SMTP_Password: s.SMTP_Password, Receipient: to, Sender: s.Sender,
       Subject: 'RAID Management Console test mail',
-      Body: 'This test mail shows that the RAID Management Console can send its notifications to you.'}), control);
+      Body: 'This test mail shows that the RAID Management Console can send its notifications to you.'}), control,
+      'The test mail to ' + to + ' could not be sent: the mail server did not answer or refused it. ' +
+      'Check the server, port, security and account.');
     if (done) showDone(testLine, 'Test mail sent to ' + to + '.');
   }
 
@@ -75,10 +92,20 @@ export function mailPart(card) {
       h('thead', {}, h('tr', {}, ['Address', 'Enabled', 'Events mailed', ''].map((c) => h('th', {scope: 'col'}, c)))),
       list)),
     h('div', {class: 'actions'}, addRecipient), line, save);
+  form.noValidate = true;
   form.addEventListener('submit', async (event) => {
     event.preventDefault();
+    clearMessage(line);
+    try {
+      wholeNumber('The port', port.input, 0, 65535, '');
+    } catch (e) {
+      showError(line, 'Mail settings not saved', e);
+      port.input.focus();
+      return;
+    }
     const next = settings();
-    if (await attempt(line, 'Mail settings not saved', () => call('SetConfig', {email_notification: next}), save)) {
+    if (await attempt(line, 'Mail settings not saved', () => call('SetConfig', {email_notification: next}), save,
+                      STORE_REFUSED)) {
       loaded = next;
       showDone(line, 'Mail settings saved.');
     }
@@ -86,6 +113,10 @@ export function mailPart(card) {
 
   return {
     node: card('Mail notification', 'envelope', form),
+    name: 'the mail settings',
+    changed() {
+      return comparable(settings()) !== comparable(loaded);
+    },
     async load() {
       await attempt(line, 'Mail settings could not be read', async () => {
         loaded = await call('GetConfig', {key: 'email_notification'});
@@ -96,7 +127,7 @@ export function mailPart(card) {
         password.input.value = loaded.SMTP_Password || '';
         sender.input.value = loaded.Sender || '';
         fill(list, (Array.isArray(loaded.Receipients) ? loaded.Receipients : []).map(recipientRow));
-      });
+      }, null, 'Mail settings could not be read: the service could not read its configuration file.');
     },
   };
 }

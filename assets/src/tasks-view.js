@@ -4,9 +4,9 @@ import {h, fill, field, select, button, uniqueId} from './dom.js';
 import {call} from './rpc.js';
 import {store} from './store.js';
 import {openDialog, confirmAction} from './dialog.js';
-import {messageLine, attempt, showError, showDone} from './notice.js';
+import {messageLine, attempt, showError, showDone, STORE_REFUSED} from './notice.js';
 import {table} from './rows.js';
-import {levelName} from './format.js';
+import {levelName, wholeNumber} from './format.js';
 import {TASK_TYPES, WEEKDAYS, localDate, localTime, toSeconds, bitsOf, maskOf, describe} from './schedule.js';
 
 // Every array of every domain: {domain, id, signature, name, level}.
@@ -66,7 +66,7 @@ function taskDialog(task, arrays, onSave) {
   type.input.addEventListener('change', showFields);
 
   const save = h('button', {type: 'submit', class: 'primary'}, 'Save task');
-  const form = h('form', {}, target.row, type.row, once.row, every.row, weekly.node, monthly.node, start.row, time.row,
+  const form = h('form', {novalidate: true}, target.row, type.row, once.row, every.row, weekly.node, monthly.node, start.row, time.row,
                  line, h('div', {class: 'dialog-footer'}, button('Cancel', d.close), save));
   form.addEventListener('submit', async (event) => {
     event.preventDefault();
@@ -85,7 +85,7 @@ function taskDialog(task, arrays, onSave) {
         if (!start.input.value || !time.input.value) throw new Error('give the start date and the time');
         next.startdate = toSeconds(start.input.value, '00:00');
         next.date = toSeconds(start.input.value, time.input.value);
-        if (kind === 2) next.days = Math.max(1, Number(every.input.value) || 1);
+        if (kind === 2) next.days = wholeNumber('Every how many days', every.input, 1, 365, 'days');
         if (kind === 3) next.days = maskOf(weekly.picked());
         if (kind === 4) next.days = maskOf(monthly.picked());
         if (next.days === 0) throw new Error('choose at least one day');
@@ -94,7 +94,7 @@ function taskDialog(task, arrays, onSave) {
       showError(line, 'Task not saved', e);
       return;
     }
-    if (await attempt(line, 'Task not saved', () => onSave(next), save)) d.close();
+    if (await attempt(line, 'Task not saved', () => onSave(next), save, STORE_REFUSED)) d.close();
   });
   d.body.appendChild(form);
   showFields();
@@ -131,7 +131,10 @@ export function tasksPart(card) {
           const control = e.currentTarget;
           const ok = await confirmAction('Delete this scheduled task?', [
             'The scheduled verify of ' + nameOf(task) + ' (' + describe(task) + ') will no longer run.'], 'Delete task');
-          if (ok) attempt(line, 'Task not deleted', () => saveTasks(tasks.filter((x, j) => j !== i), 'Task deleted.'), control);
+          if (ok) {
+            attempt(line, 'Task not deleted', () => saveTasks(tasks.filter((x, j) => j !== i), 'Task deleted.'), control,
+                    STORE_REFUSED);
+          }
         }, {icon: 'trash', class: 'danger', label: 'Delete task ' + (i + 1)}))))
       : h('tr', {}, h('td', {colspan: '4', class: 'muted'}, 'No scheduled tasks.')));
   }
@@ -152,7 +155,7 @@ export function tasksPart(card) {
         tasks = Array.isArray(stored) ? stored : [];
         arrays = found;
         draw();
-      });
+      }, null, 'Scheduled tasks could not be read: the service could not read its configuration file or the arrays.');
     },
   };
 }
