@@ -188,3 +188,17 @@ export async function startSmtp(user, password) {
     },
   };
 }
+
+// The JSON-RPC methods the page sends from now on, in order (a list that grows as it sends).
+export function watchCalls(page) {
+  const methods = [];
+  page.on('request', (request) => {
+    if (request.method() !== 'POST') return;
+    try {
+      methods.push(JSON.parse(request.postData() || '{}').method);
+    } catch (e) {
+      // an upload, not a call
+    }
+  });
+  return methods;
+}
