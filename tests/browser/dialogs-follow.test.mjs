@@ -31,8 +31,8 @@ test('a disk pulled while its dialog is open closes the dialog with a notice', a
   assert.equal(await locate.isEnabled(), true, 'the disk is there, its buttons work');
   await screenshot(page, 'follow-disk-before');
 
-  // The emulator pulls the disk at its twelfth tick; the overview's next reload sees it gone.
-  await dialog.waitFor({state: 'detached', timeout: 40000});
+  // The emulator pulls the disk at its 25th tick; the overview's next reload sees it gone.
+  await dialog.waitFor({state: 'detached', timeout: 60000});
   assert.equal(await page.locator('dialog[open]').count(), 0, 'no dialog is left with buttons for the disk');
   const notice = page.locator('.notices .message.error');
   await notice.waitFor();
