@@ -74,7 +74,9 @@ export function openArrayDialog(id, refreshOverview) {
   // What to say when the array leaves the lists because of this dialog's own action.
   let goneText = null;
   const verdicts = new Map();
-  let smartAsked = false;
+  const smartAsked = new Set();
+  // The disk chosen in the rebuild picker, once the user has chosen one.
+  let picked = null;
 
   function leave(text, kind) {
     if (!d.dialog.open) return;
@@ -121,8 +123,14 @@ export function openArrayDialog(id, refreshOverview) {
       })))));
   }
 
+  // The disks a rebuild could use, as far as the overview knows them.
+  function candidateSig() {
+    return (store.data ? store.data.disks : []).filter((x) => isFreeDisk(x.disk) || has(x.disk.flags, DISK.SPARE))
+      .map((x) => [x.id, x.capacity]);
+  }
+
   function drawTasks(vd) {
-    const sig = JSON.stringify([vd.array.flags]);
+    const sig = JSON.stringify([vd.array.flags, candidateSig()]);
     if (sig === tasksSig) return;
     tasksSig = sig;
     const buttons = taskButtons(vd, runTask);
@@ -149,15 +157,19 @@ export function openArrayDialog(id, refreshOverview) {
         h('p', {class: 'muted'}, 'The array is critical and no free disk or spare large enough is there to rebuild onto.'),
         smallNote);
     }
-    if (!smartAsked) {
-      smartAsked = true;
-      smartVerdicts(domain, candidates).then((found) => {
+    // Each offered disk's SMART verdict is read once while the dialog is open.
+    const unasked = candidates.filter((x) => !smartAsked.has(x.id));
+    if (unasked.length > 0) {
+      for (const x of unasked) smartAsked.add(x.id);
+      smartVerdicts(domain, unasked).then((found) => {
         for (const [disk, healthy] of found) verdicts.set(disk, healthy);
         if (d.dialog.open && current) fill(rebuildBox, rebuildPart(current));
       }).catch(() => {});
     }
     const failing = (x) => verdicts.get(x.id) === false;
-    const choice = candidates.find((x) => spare(x) && !failing(x)) || candidates.find((x) => !failing(x)) || candidates[0];
+    // A redraw keeps the disk the user picked while it is still offered.
+    const choice = candidates.find((x) => x.id === picked) || candidates.find((x) => spare(x) && !failing(x)) ||
+                   candidates.find((x) => !failing(x)) || candidates[0];
     const pick = field('Disk to rebuild onto', select(candidates.map((x) => [x.id,
       diskLabel(x.disk) + ', ' + sectors(x.capacity) + (spare(x) ? ' (spare)' : '') +
         (failing(x) ? ' (' + SMART_FAILING + ')' : '')]), choice.id));
@@ -170,7 +182,10 @@ export function openArrayDialog(id, refreshOverview) {
       warning.textContent = x && failing(x) ? 'Disk ' + diskLocation(x.disk) + ': ' + SMART_FAILING +
         '; a rebuild onto it may fail, and the array with it.' : '';
     };
-    pick.input.addEventListener('change', markChoice);
+    pick.input.addEventListener('change', () => {
+      picked = Number(pick.input.value);
+      markChoice();
+    });
     markChoice();
     const go = button('Rebuild onto this disk', async (e) => {
       const x = chosen();

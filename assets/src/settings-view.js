@@ -3,7 +3,7 @@
 // that are not saved asks first.
 import {h, field, checkField} from './dom.js';
 import {call} from './rpc.js';
-import {store, onDomainChange} from './store.js';
+import {store, onDomainChange, setDomain} from './store.js';
 import {confirmAction} from './dialog.js';
 import {messageLine, attempt, showDone, showError, clearMessage, STORE_REFUSED} from './notice.js';
 import {tasksPart} from './tasks-view.js';
@@ -122,6 +122,9 @@ function domainPart() {
     get name() {
       return 'the controller settings of domain ' + shownDomain;
     },
+    get domain() {
+      return shownDomain;
+    },
     changed() {
       return inputs.some((entry) => String(valueOf(entry)) !== String(entry.onOff ? (entry.was ? 1 : 0) : entry.was));
     },
@@ -165,8 +168,22 @@ export const settingsPage = {
   mount(root) {
     parts.push(serverPart(), domainPart(), tasksPart(card), mailPart(card));
     root.append(h('div', {class: 'page-head'}, h('h2', {}, 'Settings')), ...parts.map((p) => p.node));
-    onDomainChange(() => {
-      if (!root.hidden) parts[1].load();
+    // Another domain on this page replaces the controller settings shown: a change to them asks first.
+    onDomainChange(async () => {
+      const domainPart = parts[1];
+      if (root.hidden || store.domain === domainPart.domain) return;
+      if (domainPart.changed()) {
+        const ok = await confirmAction('Show domain ' + store.domain + ' without saving?', [
+          'Your changes to ' + domainPart.name + ' are not saved.',
+          'They are lost if you show another domain now.'], 'Show domain ' + store.domain);
+        if (!ok) {
+          const picker = document.getElementById('domain-select');
+          if (picker) picker.value = String(domainPart.domain);
+          setDomain(domainPart.domain);
+          return;
+        }
+      }
+      domainPart.load();
     });
     // Going to another page with changes unsaved asks first. A capturing listener on the window
     // runs before the page switch and can stop it.
