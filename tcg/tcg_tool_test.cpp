@@ -64,7 +64,9 @@ TEST(TcgTool, CommandLinesThatSendNothing) {
          136,
          "ERR : Invalid or unsupported disk 1/9\n"},
         {{"--tcgtool", "--query", "2/1"}, 136, "ERR : Invalid or unsupported disk 2/1\n"},
-        {{"--tcgtool", "--isValidSED", ""}, 136, "ERR : Invalid or unsupported disk \n"},
+        // isValidSED reports on any name and always ends with 0.
+        {{"--tcgtool", "--isValidSED", ""}, 0, "ERR : Invalid or unsupported disk \n"},
+        {{"--tcgtool", "--isValidSED", "9/9"}, 0, "ERR : Invalid or unsupported disk 9/9\n"},
         // Whatever may change a drive names exactly one disk.
         {{"--tcgtool", "--revertTPer", "pw", "*"}, 136, "ERR : Invalid or unsupported disk *\n"},
         {{"--tcgtool", "--takeOwnership", "pw", "1/*"},
