@@ -14,6 +14,7 @@
 #include "tcg_dev_opal.h"
 #include "tcg_emulated_stack.h"
 #include "tcg_log.h"
+#include "tcg_ops_util.h"
 #include "tcg_session.h"
 #include "tcg_status.h"
 
@@ -245,6 +246,67 @@ TEST(TcgDrive, MalformedRepliesAreRefusedCleanly) {
         const std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(rc, c.expected) << out;
         EXPECT_EQ(out.find(kMsid), std::string::npos);
+    }
+}
+
+// A receive that fails leaves its reply with the drive; the next exchange must not take it for
+// its own, whichever exchange's reply it was.
+TEST(TcgDrive, AReplyLeftByAFailedReceiveIsNotTakenForTheNextOne) {
+    struct Case {
+        const char* what;
+        const char* profile;
+        uint32_t failedReceive;  // counted from the session's start: 1 the start, ...
+        bool readsMsid;          // a Get between the start and End of Session
+    };
+    const Case cases[] = {
+        {"opal, the End of Session reply", "opal2", 2, false},
+        {"opal, a Get's reply", "opal2", 2, true},
+        {"opal, the End of Session reply after a Get", "opal2", 3, true},
+        {"enterprise, the End of Session reply", "enterprise", 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EmulatedStack stack(machine(c.profile));
+        auto drive = driveOf(stack);
+        auto dev = stack.open("1/1");
+        ASSERT_NE(dev, nullptr);
+        const bool enterprise = dev->isEprise();
+        emu::tcg::Fault f;
+        f.kind = emu::tcg::Fault::Kind::AbortReceive;
+        f.onCall = c.failedReceive;
+        f.times = 1;
+        drive->InjectFault(f);
+        auto* opal = dynamic_cast<TcgDevOpal*>(dev.get());
+        ASSERT_TRUE(opal != nullptr || !c.readsMsid);
+        testing::internal::CaptureStdout();
+        const uint8_t started =
+            tcgNewSession(*dev).startSession(OPAL_ADMINSP_UID, nullptr, OPAL_UID_HEXFF);
+        const uint8_t read =
+            c.readsMsid ? opal->getTable(tcgUidToken(OPAL_C_PIN_MSID), 3, 3) : uint8_t(0);
+        tcgEndSession(*dev);
+        const std::string first = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(started, 0) << first;
+        EXPECT_EQ(read != 0, c.readsMsid && c.failedReceive == 2) << first;
+        EXPECT_NE(first.find("ERR : "), std::string::npos) << first;
+        // The reply the host never read is still queued.
+        EXPECT_EQ(drive->QueuedReplies(), 1u);
+
+        testing::internal::CaptureStdout();
+        uint8_t rc = 0xFF;
+        {
+            TcgSession session(dev.get());
+            session.dontHashPwd();
+            rc = enterprise ? session.startSession(ENTERPRISE_LOCKINGSP_UID, kMsid,
+                                                   ENTERPRISE_ERASEMASTER_UID)
+                            : session.startSession(OPAL_ADMINSP_UID, kMsid, OPAL_SID_UID);
+            EXPECT_TRUE(drive->Session().has_value());
+        }
+        const std::string next = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc, 0) << next;
+        EXPECT_EQ(next, "");
+        EXPECT_FALSE(drive->Session().has_value());
+        EXPECT_EQ(drive->QueuedReplies(), 0u);
+        for (const std::string& e : drive->FrameErrors()) ADD_FAILURE() << e;
     }
 }
 

@@ -27,6 +27,15 @@ uint32_t frameLength(const uint8_t* buffer) {
     return n > TcgCommand::kBufferSize ? TcgCommand::kBufferSize : uint32_t(n);
 }
 
+// Whether a reply frame may answer the command frame: a Packet with session numbers (TSN and
+// HSN, bytes 20-27) must carry the command's. An empty ComPacket is left to the caller's
+// checks, and the Session Manager's packets (numbers 0) are taken as they come.
+bool sameSession(const uint8_t* command, const uint8_t* reply) {
+    if (bigEndian32(reply + 16) == 0) return true;
+    if (bigEndian32(reply + 20) == 0 && bigEndian32(reply + 24) == 0) return true;
+    return std::memcmp(command + 20, reply + 20, 8) == 0;
+}
+
 struct HostProperty {
     const char* name;
     uint64_t value;
@@ -94,10 +103,15 @@ uint8_t tcgExec(TcgDev& dev, TcgCommand& cmd, TcgResponse& response, uint8_t pro
         rc = dev.sendCmd(kIfRecv, protocol, dev.comID(), reply, TcgCommand::kBufferSize);
         if (rc != 0) break;
         // Outstanding data with no minimum transfer: the reply is not ready yet.
-        if (bigEndian32(reply + 8) == 0 || bigEndian32(reply + 12) != 0) {
-            complete = true;
-            break;
+        if (bigEndian32(reply + 8) != 0 && bigEndian32(reply + 12) == 0) continue;
+        // A reply whose Packet carries other session numbers answers an earlier exchange
+        // whose receive failed: it is dropped and this exchange's reply is asked for again.
+        if (!sameSession(cmd.getCmdBuffer(), reply)) {
+            TCGLOG(TCG_DBG1) << "Dropped the reply of an earlier exchange";
+            continue;
         }
+        complete = true;
+        break;
     }
     if (tcgLogLevel() >= TCG_DBG3) {
         TCGLOG(TCG_DBG3) << "Dumping reply buffer";

@@ -129,6 +129,38 @@ TEST(TcgToolDrives, EnterpriseRetriesWithoutTimeoutAndAFalseAuthenticateIs135) {
     EXPECT_FALSE(drive(m, 1)->Session().has_value());
 }
 
+// The receive of the End of Session reply after the MSID is read fails; the next session must
+// not take that reply for its own, and the setup goes on.
+TEST(TcgToolDrives, AFailedEndOfSessionReceiveLeavesTheNextSessionItsOwnReply) {
+    UtilityMachine m(kDrives);
+    emu::tcg::Fault f;
+    f.kind = emu::tcg::Fault::Kind::AbortReceive;
+    f.value = 0x1000;  // the drive's base ComID: Properties, StartSession, Get, End of Session
+    f.onCall = 4;
+    f.times = 1;
+    drive(m, 0)->InjectFault(f);
+    const utiltest::RunResult r = m.run({"--tcgtool", "-n", "--initialSetup", "Pw-One", "1/1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "sendCmd failed!\n"
+              "ERR : Command failed on recv1\n"
+              "ERR : Command failed on exec 1\n"
+              "ERR : EndSession Failed\n"
+              "INFO: SID password changed\n"
+              "INFO: takeOwnership complete\n"
+              "INFO: Locking SP Activate Complete\n"
+              "INFO: LockingRange0 disabled ReadLocking,WriteLocking\n"
+              "INFO: LockingRange0 set to RW\n"
+              "INFO: setMBREnable set on\n"
+              "INFO: Initial setup of TPer complete on 1/1\n");
+    const std::string pw = "Pw-One";
+    EXPECT_EQ(drive(m, 0)->Pin(emu::tcg::uid::kAdminSp, emu::tcg::CPinOf(emu::tcg::uid::kSid)),
+              emu::tcg::Bytes(pw.begin(), pw.end()));
+    EXPECT_FALSE(drive(m, 0)->Session().has_value());
+    EXPECT_EQ(drive(m, 0)->QueuedReplies(), 0u);
+    EXPECT_TRUE(drive(m, 0)->FrameErrors().empty());
+}
+
 std::string hexOf(const std::string& text, const char* format) {
     std::string hex;
     char b[4];
