@@ -1,10 +1,11 @@
 // Who may read and write what in the Opal family's Locking SP: the Admins own every range,
 // key, PIN and the MBR, except the ranges in Single User Mode, which belong to their users
-// (range n to User n+1) alone.
+// (range n to User n+1) alone. Ranges never overlap.
 
 #include <algorithm>
 
 #include "sed_drive.h"
+#include "status.h"
 
 namespace emu::tcg {
 
@@ -82,6 +83,32 @@ bool SedDrive::OpalMayWrite(const Uid& row, uint32_t column) const {
     }
     if (table == kTableMbrControl) return column >= 1 && column <= 3 && SignedAdmin();
     return false;
+}
+
+uint8_t SedDrive::CheckOpalRangeSet(const Sp& sp, const Uid& row,
+                                    const std::vector<std::pair<uint32_t, Bytes>>& changes) const {
+    const auto n = OpalRangeNumber(row);
+    // The global range covers what no other range does: it has no place of its own.
+    if (UidHigh(row) != kTableLocking || !n || *n == 0) return status::kSuccess;
+    std::optional<uint64_t> start, length;
+    for (const auto& [column, encoded] : changes) {
+        if (column != col::kRangeStart && column != col::kRangeLength) continue;
+        const std::optional<Token> t = SingleToken(encoded);
+        if (!t || !t->IsUint()) return status::kInvalidParameter;
+        (column == col::kRangeStart ? start : length) = t->uint;
+    }
+    if (!start && !length) return status::kSuccess;
+    const uint64_t first = start.value_or(sp.Uint(row, col::kRangeStart).value_or(0));
+    const uint64_t count = length.value_or(sp.Uint(row, col::kRangeLength).value_or(0));
+    if (count == 0) return status::kSuccess;  // an empty range overlaps nothing
+    if (first + count < first) return status::kInvalidParameter;
+    for (uint32_t m = 1; m <= m_profile.maxRanges; ++m) {
+        if (m == *n) continue;
+        const uint64_t s = sp.Uint(OpalRange(m), col::kRangeStart).value_or(0);
+        const uint64_t l = sp.Uint(OpalRange(m), col::kRangeLength).value_or(0);
+        if (l != 0 && first < s + l && s < first + count) return status::kInvalidParameter;
+    }
+    return status::kSuccess;
 }
 
 }  // namespace emu::tcg

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "discovery.h"
 #include "drive_checks.h"
 #include "status.h"
@@ -86,6 +88,62 @@ TEST(OpalMethods, MbrWritesStayWithinTheTable) {
               status::kSuccess);
     EXPECT_EQ(d.Model().FindSp(uid::kLockingSp)->ByteString(uid::kMbrTable, kMbrContent),
               (Bytes{0, 0, 'x', 'y', 'a', 'b', 'c'}));
+    ASSERT_TRUE(h.End());
+}
+
+// A Set of range n's RangeStart and / or RangeLength.
+Bytes PlaceRange(std::optional<uint64_t> start, std::optional<uint64_t> length) {
+    Bytes values{kStartList};
+    for (const auto& [column, v] :
+         {std::pair{col::kRangeStart, start}, {col::kRangeLength, length}}) {
+        if (!v) continue;
+        Bytes n;
+        PutUint(n, *v);
+        const Bytes pair = Named(column, n);
+        values.insert(values.end(), pair.begin(), pair.end());
+    }
+    values.push_back(kEndList);
+    return Named(1, values);
+}
+
+TEST(OpalMethods, RangesDoNotOverlap) {
+    SedDrive d = Active("opal2");
+    Host h(d);
+    const Bytes adm = Text("adm");
+    const Uid admin1 = AdminAuthority(1);
+    ASSERT_EQ(h.Start(uid::kLockingSp, &admin1, &adm), 0);
+    // Range 1 holds blocks 0-2047; range 4 is empty, placed inside them: it overlaps nothing.
+    ASSERT_EQ(h.Exchange(OpalRange(1), method::kSet, PlaceRange(0, 2048)).status(), 0);
+    ASSERT_EQ(h.Exchange(OpalRange(4), method::kSet, PlaceRange(1000, 0)).status(), 0);
+    struct Case {
+        const char* what;
+        uint32_t range;
+        std::optional<uint64_t> start, length;
+    };
+    const Case refused[] = {
+        {"over its second half", 2, 1024, 2048},
+        {"over its last block", 2, 2047, 1},
+        {"around it", 2, 0, 4096},
+        {"a length from the start the range keeps", 4, std::nullopt, 8},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        const nlohmann::json before = d.SaveState();
+        EXPECT_EQ(
+            h.Exchange(OpalRange(c.range), method::kSet, PlaceRange(c.start, c.length)).status(),
+            status::kInvalidParameter);
+        EXPECT_EQ(d.SaveState(), before);
+    }
+    // A range may start where another ends, be empty anywhere, and move over its own blocks.
+    EXPECT_EQ(h.Exchange(OpalRange(2), method::kSet, PlaceRange(2048, 952)).status(), 0);
+    EXPECT_EQ(h.Exchange(OpalRange(3), method::kSet, PlaceRange(100, 0)).status(), 0);
+    EXPECT_EQ(h.Exchange(OpalRange(1), method::kSet, PlaceRange(1024, 1024)).status(), 0);
+    const Sp& locking = *d.Model().FindSp(uid::kLockingSp);
+    EXPECT_EQ(locking.Uint(OpalRange(1), col::kRangeStart), 1024u);
+    EXPECT_EQ(locking.Uint(OpalRange(1), col::kRangeLength), 1024u);
+    EXPECT_EQ(locking.Uint(OpalRange(2), col::kRangeStart), 2048u);
+    EXPECT_EQ(locking.Uint(OpalRange(3), col::kRangeStart), 100u);
+    EXPECT_EQ(locking.Uint(OpalRange(4), col::kRangeLength), 0u);
     ASSERT_TRUE(h.End());
 }
 

@@ -128,6 +128,9 @@ private:
     std::optional<uint32_t> SingleUserOwner(const Uid& row) const;
     bool OpalMayRead(const Uid& row, uint32_t column) const;
     bool OpalMayWrite(const Uid& row, uint32_t column) const;
+    // INVALID_PARAMETER when a Set would place a range over another non-empty range.
+    uint8_t CheckOpalRangeSet(const Sp& sp, const Uid& row,
+                              const std::vector<std::pair<uint32_t, Bytes>>& changes) const;
     Call NewCall(const Uid& invoker, const Uid& method, const std::vector<Token>& params) const;
     std::string AuthorityText() const;
     Bytes Discovery() const;

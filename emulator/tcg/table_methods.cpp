@@ -172,6 +172,8 @@ uint8_t SedDrive::Set(const Uid& row, const std::vector<Token>& params) {
     }
     if (dialect == Dialect::Enterprise) {
         if (const uint8_t st = CheckEnterpriseSet(sp, row, changes)) return st;
+    } else if (const uint8_t st = CheckOpalRangeSet(sp, row, changes)) {
+        return st;
     }
     for (auto& [column, enc] : changes) sp.rows[row][column] = enc;
     return status::kSuccess;
