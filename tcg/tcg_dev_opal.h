@@ -49,10 +49,16 @@ private:
     // Starts a session on the Locking SP as `authority`; the start's status.
     uint8_t startLockingSession(const char* password, const std::vector<uint8_t>& authority);
     uint8_t checkLockingSpInactive();
-    // Signs in as `authority` and writes `newpassword`, hashed, into the C_PIN row `cpin`.
+    // Rekeys a range as Admin1; `checkFirst` refuses a range above MaxRanges before the GenKey.
+    uint8_t rekeyRange(uint8_t lockingrange, const char* password, bool checkFirst);
+    // Whether the Authority table of the current session's SP holds `userid`: 0, else 0x83
+    // after saying so (or the code of a failed exchange).
+    uint8_t findUser(const char* userid);
+    // Signs in as `authority` and writes `newpassword`, hashed, into the C_PIN row `cpin`;
+    // `lookUpUser` first makes sure the drive has `userid`.
     uint8_t changePin(const char* password, const std::vector<uint8_t>& authority,
-                      const std::vector<uint8_t>& cpin, const char* userid,
-                      const char* newpassword);
+                      const std::vector<uint8_t>& cpin, const char* userid, const char* newpassword,
+                      bool lookUpUser);
 };
 
 class TcgDevOpal1 : public TcgDevOpal {

@@ -179,7 +179,8 @@ uint8_t TcgDevEnterprise::initLSPUsers(const char* defaultPassword, const char* 
         }
     }
     if (!kept.empty()) {
-        TCGLOG(TCG_WARN) << "BandMaster passwords not set, these keep the MSID: " << kept;
+        // What those masters hold now is not known here (the MSID, or a password set before).
+        TCGLOG(TCG_WARN) << "BandMaster passwords not set for bands " << kept;
         return lastFailure;
     }
     TCGLOG(TCG_DBG1) << "Exiting TcgDevEnterprise::initLSPUsers()";

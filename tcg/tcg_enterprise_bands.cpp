@@ -172,7 +172,9 @@ uint8_t TcgDevEnterprise::setupLockingRange(uint8_t lockingrange, uint64_t start
 uint8_t TcgDevEnterprise::configureLockingRange(uint8_t lockingrange, uint8_t enabled,
                                                 const char* password) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevEnterprise::configureLockingRange()";
-    uint8_t rc = startBandSession(lockingrange, password, false);
+    uint8_t rc = checkBand(*this, lockingrange);
+    if (rc != 0) return rc;
+    rc = startBandSession(lockingrange, password, false);
     if (rc == 0) {
         rc = setColumns(tcgBandUid(lockingrange),
                         {{"ReadLockEnabled", boolToken(enabled & 0x01)},
@@ -214,7 +216,9 @@ uint8_t TcgDevEnterprise::setLockingRange(uint8_t lockingrange, uint8_t lockings
 
 uint8_t TcgDevEnterprise::rekeyLockingRange(uint8_t lockingrange, const char* password) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevEnterprise::rekeyLockingRange()";
-    uint8_t rc = startBandSession(lockingrange, password, false);
+    uint8_t rc = checkBand(*this, lockingrange);
+    if (rc != 0) return rc;
+    rc = startBandSession(lockingrange, password, false);
     bool plaintext = false;
     if (rc == 0) rc = getTable(tcgBandUid(lockingrange), "ActiveKey", "ActiveKey");
     if (rc == 0) {

@@ -185,7 +185,8 @@ uint8_t TcgDevOpal::setupLockingRange(uint8_t lockingrange, uint64_t start, uint
     }
     tcgEndSession(*this);
     if (rc != 0) return rc;
-    rc = rekeyLockingRange(lockingrange, password);
+    // The range was checked against MaxRanges above.
+    rc = rekeyRange(lockingrange, password, false);
     if (rc != 0) return rekeyFailed(rc);
     logRangeSetUp(lockingrange, start, length, "unlocked range");
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal:setupLockingRange()";
@@ -333,8 +334,13 @@ uint8_t TcgDevOpal::setLockingRange_SUM(uint8_t lockingrange, uint8_t lockingsta
 }
 
 uint8_t TcgDevOpal::rekeyLockingRange(uint8_t lockingrange, const char* password) {
+    return rekeyRange(lockingrange, password, true);
+}
+
+uint8_t TcgDevOpal::rekeyRange(uint8_t lockingrange, const char* password, bool checkFirst) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::rekeyLockingRange()";
     uint8_t rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
+    if (rc == 0 && checkFirst) rc = checkRange(*this, lockingrange);
     if (rc == 0) rc = genKey(*this, tcgOpalRangeUid(lockingrange));
     tcgEndSession(*this);
     if (rc != 0) {
@@ -364,6 +370,7 @@ uint8_t TcgDevOpal::rekeyLockingRange_SUM(const std::vector<uint8_t>& LR,
 uint8_t TcgDevOpal::eraseLockingRange_SUM(uint8_t lockingrange, const char* password) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::eraseLockingRange_SUM";
     uint8_t rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
+    if (rc == 0) rc = checkRange(*this, lockingrange);
     if (rc == 0) {
         TcgCommand cmd;
         cmd.reset(tcgOpalRangeUid(lockingrange), tcgMethodToken(ERASE));

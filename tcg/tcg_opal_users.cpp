@@ -43,10 +43,24 @@ uint8_t TcgDevOpal::startLockingSession(const char* password,
     return tcgNewSession(*this).startSession(OPAL_LOCKINGSP_UID, password, authority);
 }
 
+uint8_t TcgDevOpal::findUser(const char* userid) {
+    TcgBytes authority;
+    uint8_t rc = getAuth4User(userid, 0, authority);
+    // A well-formed name may still be no row of this drive's Authority table.
+    if (rc == 0) rc = getTable(authority, 0, 0);
+    if (rc == 0) return 0;
+    // The drive's own refusal of the row (a method status) means there is no such user; a
+    // failed exchange keeps its code.
+    if (rc >= 64) return rc;
+    TCGLOG(TCG_ERR) << "Unable to find user " << userid << " in Authority Table";
+    return kTcgInvalidParameter;
+}
+
 uint8_t TcgDevOpal::changePin(const char* password, const std::vector<uint8_t>& authority,
                               const std::vector<uint8_t>& cpin, const char* userid,
-                              const char* newpassword) {
+                              const char* newpassword, bool lookUpUser) {
     uint8_t rc = startLockingSession(password, authority);
+    if (rc == 0 && lookUpUser) rc = findUser(userid);
     if (rc != 0) {
         tcgEndSession(*this);
         return rc;
@@ -67,10 +81,11 @@ uint8_t TcgDevOpal::changePin(const char* password, const std::vector<uint8_t>& 
 uint8_t TcgDevOpal::setPassword(const char* password, const char* userid, const char* newpassword) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::setPassword";
     TcgBytes cpin;
-    // A name that is no authority is refused before anything is sent.
+    // A name that is no authority's is refused before anything is sent; one the drive does
+    // not hold, once the Admin1 session has looked it up.
     uint8_t rc = getAuth4User(userid, 10, cpin);
     if (rc != 0) return rc;
-    rc = changePin(password, tcgUidToken(OPAL_ADMIN1_UID), cpin, userid, newpassword);
+    rc = changePin(password, tcgUidToken(OPAL_ADMIN1_UID), cpin, userid, newpassword, true);
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal::setPassword()";
     return rc;
 }
@@ -89,7 +104,7 @@ uint8_t TcgDevOpal::setNewPassword_SUM(const char* password, const char* userid,
     }
     const TcgBytes authority =
         user ? tcgUidWithLast(OPAL_USER1_UID, uint8_t(*user)) : tcgUidToken(OPAL_ADMIN1_UID);
-    const uint8_t rc = changePin(password, authority, cpin, userid, newpassword);
+    const uint8_t rc = changePin(password, authority, cpin, userid, newpassword, false);
     TCGLOG(TCG_DBG1) << "Exiting TcgDevOpal::setNewPassword_SUM()";
     return rc;
 }
@@ -100,6 +115,7 @@ uint8_t TcgDevOpal::enableUser(const char* password, const char* userid, uint8_t
     uint8_t rc = getAuth4User(userid, 0, authority);
     if (rc != 0) return rc;
     rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
+    if (rc == 0) rc = findUser(userid);
     if (rc != 0) {
         tcgEndSession(*this);
         return rc;

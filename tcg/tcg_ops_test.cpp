@@ -374,7 +374,7 @@ TEST(TcgOperations, EnterpriseOwnershipGoesOnPastABandThatKeepsTheMsid) {
               "INFO: BandMaster1 password set\n"
               "ERR : Session Authenticate failed (response = false)\n"
               "INFO: BandMaster3 password set\n"
-              "WARN: BandMaster passwords not set, these keep the MSID: 2\n");
+              "WARN: BandMaster passwords not set for bands 2\n");
     EXPECT_TRUE(r.empty());
     // The last Set went to BandMaster3's C_PIN row.
     const auto sent = dev.sends();
@@ -580,27 +580,37 @@ TEST(TcgOperations, MethodCallsOfEachOperation) {
                        0xF3})})}},
         {"rekey reads the key and generates it",
          [](TcgDev& d) { return d.rekeyLockingRange(2, "pw"); },
-         {activeKey, kOk},
-         {cat({tcgOpalRangeUid(2), kGet,
+         {maxRanges8, activeKey, kOk},
+         {cat({kLockingInfo, kGet,
+               params({0xF0, 0xF2, 0x03, 0x04, 0xF3, 0xF2, 0x04, 0x04, 0xF3, 0xF1})}),
+          cat({tcgOpalRangeUid(2), kGet,
                params({0xF0, 0xF2, 0x03, 0x0A, 0xF3, 0xF2, 0x04, 0x0A, 0xF3, 0xF1})}),
           cat({kKey, kGenKey, params({})})}},
         {"enable User3",
          [](TcgDev& d) { return d.enableUser("pw", "User3", 1); },
-         {kOk},
+         {kOk, kOk},
          {cat({{0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x03},
+               kGet,
+               params({0xF0, 0xF2, 0x03, 0x00, 0xF3, 0xF2, 0x04, 0x00, 0xF3, 0xF1})}),
+          cat({{0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x03},
                kSet,
                params({0xF2, 0x01, 0xF0, 0xF2, 0x05, 0x01, 0xF3, 0xF1, 0xF3})})}},
         {"User2's password",
          [](TcgDev& d) { return d.setPassword("pw", "User2", "new"); },
-         {kOk},
-         {cat({{0xA8, 0, 0, 0, 0x0B, 0, 0x03, 0, 0x02},
+         {kOk, kOk},
+         {cat({{0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x02},
+               kGet,
+               params({0xF0, 0xF2, 0x03, 0x00, 0xF3, 0xF2, 0x04, 0x00, 0xF3, 0xF1})}),
+          cat({{0xA8, 0, 0, 0, 0x0B, 0, 0x03, 0, 0x02},
                kSet,
                params(
                    {0xF2, 0x01, 0xF0, 0xF2, 0x03, 0xD0, 0x03, 'n', 'e', 'w', 0xF3, 0xF1, 0xF3})})}},
         {"erase range 3 in single-user mode",
          [](TcgDev& d) { return d.eraseLockingRange_SUM(3, "pw"); },
-         {kOk},
-         {cat({tcgOpalRangeUid(3), kErase, params({})})}},
+         {maxRanges8, kOk},
+         {cat({kLockingInfo, kGet,
+               params({0xF0, 0xF2, 0x03, 0x04, 0xF3, 0xF2, 0x04, 0x04, 0xF3, 0xF1})}),
+          cat({tcgOpalRangeUid(3), kErase, params({})})}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -643,6 +653,7 @@ TEST(TcgOperations, MethodCallsOfEachEnterpriseOperation) {
         std::vector<Bytes> replies;
         std::vector<Bytes> calls;
         bool endsSession = true;
+        bool readsMaxRanges = false;  // in a session of its own before the band's
     };
     const Case cases[] = {
         {"Locking SP revert, run on the Admin SP",
@@ -668,7 +679,9 @@ TEST(TcgOperations, MethodCallsOfEachEnterpriseOperation) {
                            named("ReadLockEnabled", {0x01}),
                            named("WriteLockEnabled", {0x01}),
                            named("LockOnReset", {0xF0, 0x00, 0xF1}),
-                           {0xF1, 0xF1}}))})}},
+                           {0xF1, 0xF1}}))})},
+         true,
+         true},
         {"band 1 rekeyed",
          [](TcgDev& d) { return d.rekeyLockingRange(1, "pw"); },
          {methodReply(cat({{0xF0, 0xF0, 0xF0, 0xF2},
@@ -681,23 +694,34 @@ TEST(TcgOperations, MethodCallsOfEachEnterpriseOperation) {
                            named("startColumn", tcgTextToken("ActiveKey")),
                            named("endColumn", tcgTextToken("ActiveKey")),
                            {0xF1}}))}),
-          cat({kKey, kGenKey, params({})})}},
+          cat({kKey, kGenKey, params({})})},
+         true,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EnterpriseDevice dev;
         prepare(dev);
         dev.diskInfo.Enterprise = true;
+        // MaxRanges 3, read anonymously, before a band is addressed.
+        const size_t first = c.readsMaxRanges ? 3 : 0;
+        if (c.readsMaxRanges) {
+            dev.replies.push_back({0, syncSessionReply(105, 8)});
+            dev.replies.push_back({0, methodReply(cat({{0xF0, 0xF0, 0xF0, 0xF2},
+                                                       tcgTextToken("MaxRanges"),
+                                                       {0x03, 0xF3, 0xF1, 0xF1, 0xF1}}))});
+            dev.replies.push_back({0, kEndOfSession});
+        }
         scriptStart(dev.replies, true);
         for (const Bytes& r : c.replies) dev.replies.push_back({0, r});
         if (c.endsSession) dev.replies.push_back({0, kEndOfSession});
         const Captured out = run([&] { return c.call(dev); });
         EXPECT_EQ(out.rc, 0) << out.out;
         const auto sent = dev.sends();
-        ASSERT_EQ(sent.size(), c.calls.size() + (c.endsSession ? 3 : 2));
+        ASSERT_EQ(sent.size(), first + c.calls.size() + (c.endsSession ? 3 : 2));
         for (size_t i = 0; i < c.calls.size(); ++i) {
             SCOPED_TRACE(i);
-            EXPECT_EQ(payload(sent[2 + i]), cat({{0xF8}, c.calls[i], kStatusList}));
+            EXPECT_EQ(payload(sent[first + 2 + i]), cat({{0xF8}, c.calls[i], kStatusList}));
         }
         EXPECT_TRUE(dev.replies.empty());
     }

@@ -176,6 +176,7 @@ TEST_F(Enterprise, EachActionMakesItsCalls) {
          cat({ownership1, maxRanges(false),
               bandSession("BandMaster0",
                           {"Locking_GlobalRange.ESet([], [[{WriteLocked=0}, {ReadLocked=0}]])"}),
+              maxRanges(false),
               bandSession("BandMaster0", {"Locking_GlobalRange.ESet([], [[{ReadLockEnabled=1}, "
                                           "{WriteLockEnabled=1}, {LockOnReset=[0]}]])"})})},
         {{"--setPassword", "", "EraseMaster", "new", "1/1"},
@@ -203,13 +204,15 @@ TEST_F(Enterprise, EachActionMakesItsCalls) {
         {{"--enableLockingRange", "1", M, "1/1"},
          0,
          0,
-         bandSession("BandMaster1", {"Locking_Band1.ESet([], [[{ReadLockEnabled=1}, "
-                                     "{WriteLockEnabled=1}, {LockOnReset=[0]}]])"})},
+         cat({maxRanges(),
+              bandSession("BandMaster1", {"Locking_Band1.ESet([], [[{ReadLockEnabled=1}, "
+                                          "{WriteLockEnabled=1}, {LockOnReset=[0]}]])"})})},
         {{"--disableLockingRange", "1", M, "1/1"},
          0,
          0,
-         bandSession("BandMaster1", {"Locking_Band1.ESet([], [[{ReadLockEnabled=0}, "
-                                     "{WriteLockEnabled=0}, {LockOnReset=[0]}]])"})},
+         cat({maxRanges(),
+              bandSession("BandMaster1", {"Locking_Band1.ESet([], [[{ReadLockEnabled=0}, "
+                                          "{WriteLockEnabled=0}, {LockOnReset=[0]}]])"})})},
         {{"--setLockingRange", "1", "LK", M, "1/1"},
          0,
          0,
@@ -218,8 +221,9 @@ TEST_F(Enterprise, EachActionMakesItsCalls) {
         {{"--rekeyLockingRange", "1", M, "1/1"},
          0,
          0,
-         bandSession("BandMaster1",
-                     {get("Locking_Band1", "ActiveKey", "ActiveKey"), "K_AES_256_Band1.GenKey()"})},
+         cat({maxRanges(),
+              bandSession("BandMaster1", {get("Locking_Band1", "ActiveKey", "ActiveKey"),
+                                          "K_AES_256_Band1.GenKey()"})})},
         {{"--eraseLockingRange", "1", M, "1/1"},
          0,
          0,
@@ -399,7 +403,7 @@ TEST_F(Enterprise, OwnershipGoesOnPastABandMasterThatKeepsTheMsid) {
               "INFO: BandMaster1 password set\nERR : method status code FAIL\n"
               "ERR : Set Failed \nERR : Unable to set BandMaster2 new password \n"
               "INFO: BandMaster3 password set\n"
-              "WARN: BandMaster passwords not set, these keep the MSID: 2\n"
+              "WARN: BandMaster passwords not set for bands 2\n"
               "ERR : takeOwnership failed unable to set Locking SP user passwords\n");
     std::string serial = "SERENT01";
     serial.resize(20, ' ');
@@ -412,6 +416,28 @@ TEST_F(Enterprise, OwnershipGoesOnPastABandMasterThatKeepsTheMsid) {
          {uid::kSid, uid::kEraseMaster, BandMaster(0), BandMaster(1), BandMaster(3)})
         EXPECT_EQ(pin(a), derived) << emu::tcg::UidName(a);
     EXPECT_EQ(pin(BandMaster(2)), kMsid);
+}
+
+// A band master given a password of its own before the drive is owned keeps it; the warning
+// names its band and says nothing about what the master holds.
+TEST_F(Enterprise, InitialSetupNamesTheBandWhoseMasterHasAPasswordOfItsOwn) {
+    RunResult r = run({"-n", "--setPassword", "MSIDENT1", "BandMaster3", "Own-3", "1/1"});
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(pin(BandMaster(3)), bytes("Own-3"));
+    r = run({"-n", "--initialSetup", "pw", "1/1"});
+    EXPECT_EQ(r.status, 135);
+    EXPECT_EQ(r.out,
+              "INFO: SID password changed\nINFO: EraseMaster password set\n"
+              "INFO: Maximum ranges supported 3\nINFO: BandMaster0 password set\n"
+              "INFO: BandMaster1 password set\nINFO: BandMaster2 password set\n"
+              "ERR : Session Authenticate failed (response = false)\n"
+              "WARN: BandMaster passwords not set for bands 3\n"
+              "ERR : takeOwnership failed unable to set Locking SP user passwords\n"
+              "ERR : Initial setup failed - unable to take ownership\n");
+    EXPECT_EQ(r.out.find("MSID"), std::string::npos);
+    EXPECT_EQ(pin(BandMaster(3)), bytes("Own-3"));
+    for (const auto& a : {uid::kSid, uid::kEraseMaster, BandMaster(0), BandMaster(2)})
+        EXPECT_EQ(pin(a), bytes("pw")) << emu::tcg::UidName(a);
 }
 
 TEST_F(Enterprise, MaxRangesComesFromTheLockingInfoRowWhenTheTableRefuses) {
@@ -494,6 +520,18 @@ TEST_F(Enterprise, RefusalsLeaveTheDriveAlone) {
          0x81,
          "ERR : Requested locking range 4 greater than MaxRanges 3\n",
          maxRanges()},
+        {{"--rekeyLockingRange", "9", "pw", "1/1"},
+         0x81,
+         "ERR : Requested locking range 9 greater than MaxRanges 3\n",
+         maxRanges()},
+        {{"--enableLockingRange", "4", "pw", "1/1"},
+         0x81,
+         "ERR : Requested locking range 4 greater than MaxRanges 3\n",
+         maxRanges()},
+        {{"--disableLockingRange", "15", "pw", "1/1"},
+         0x81,
+         "ERR : Requested locking range 15 greater than MaxRanges 3\n",
+         maxRanges()},
         {{"--setLockingRange", "1", "RO", "pw", "1/1"},
          0x83,
          "ERR : Read Only locking state is unsupported in Enterprise SSC\n",
@@ -552,7 +590,9 @@ TEST_F(Enterprise, InitialSetupOwnsTheDriveAndTurnsGlobalLockingOn) {
               "INFO: Maximum ranges supported 1\nINFO: BandMaster0 password set\n"
               "INFO: BandMaster1 password set\nINFO: takeOwnership complete\n"
               "ERR : method status code INVALID_PARAMETER\n"
-              "INFO: Locking range Read/Write set 0\nINFO: Locking range configured 0\n"
+              "INFO: Locking range Read/Write set 0\n"
+              "ERR : method status code INVALID_PARAMETER\n"
+              "INFO: Locking range configured 0\n"
               "INFO: Initial setup of TPer complete on 1/2\n");
     for (const auto& a : {uid::kSid, uid::kEraseMaster, BandMaster(0), BandMaster(1)})
         EXPECT_EQ(pin(a, 1), bytes("pw")) << emu::tcg::UidName(a);

@@ -20,7 +20,7 @@ using utiltest::UtilityMachine;
 namespace uid = emu::tcg::uid;
 namespace col = emu::tcg::col;
 
-// 1/1 Opal 2, 1/2 Pyrite 2, 1/3 Ruby.
+// 1/1 Opal 2, 1/2 Pyrite 2, 1/3 Ruby, 1/4 Opal 1, 1/5 Opalite, 1/6 Pyrite 1.
 const char* const kDrives = R"({"domains": [{
   "first_id": 256,
   "disks": [
@@ -29,7 +29,13 @@ const char* const kDrives = R"({"domains": [{
     {"port": 1, "capacity": 2000000, "model": "PYRITE", "fwrev": "P2", "serial": "SERPYR01",
      "tcg": "pyrite2", "tcg_settings": {"msid": "MSIDPYRITE", "psid": "PSIDPYRITEPSIDPY"}},
     {"port": 2, "capacity": 2000000, "model": "RUBY SSD", "fwrev": "R1", "serial": "SERRUBY01",
-     "tcg": "ruby1", "tcg_settings": {"msid": "MSIDRUBY", "psid": "PSIDRUBYPSIDRUBY"}}
+     "tcg": "ruby1", "tcg_settings": {"msid": "MSIDRUBY", "psid": "PSIDRUBYPSIDRUBY"}},
+    {"port": 3, "capacity": 2000000, "model": "OPAL1 SSD", "fwrev": "O1", "serial": "SEROPAL1",
+     "tcg": "opal1", "tcg_settings": {"msid": "MSIDOPAL1", "psid": "PSIDOPAL1PSIDOPA"}},
+    {"port": 4, "capacity": 2000000, "model": "OPALITE", "fwrev": "L1", "serial": "SERLITE1",
+     "tcg": "opalite", "tcg_settings": {"msid": "MSIDLITE", "psid": "PSIDLITEPSIDLITE"}},
+    {"port": 5, "capacity": 2000000, "model": "PYRITE1", "fwrev": "p1", "serial": "SERPYR1",
+     "tcg": "pyrite1", "tcg_settings": {"msid": "MSIDPYR1", "psid": "PSIDPYR1PSIDPYR1"}}
   ]
 }]})";
 
@@ -256,6 +262,7 @@ TEST_F(OpalTool, SingleUserModeSetupRerunAndAWrongUserPassword) {
         "[LockingSP/User2] K_AES_256_Range1.GenKey()",
         "[LockingSP/User2] EndOfSession",
         "[SessionManager] SMUID.StartSession(105, LockingSP, 1, {0=<secret>}, {3=Admin1})",
+        "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
         "[LockingSP/Admin1] Locking_Range1.Erase()",
         "[LockingSP/Admin1] EndOfSession",
         "[SessionManager] SMUID.StartSession(105, LockingSP, 1, {0=<secret>}, {3=Admin1})",
@@ -355,11 +362,44 @@ TEST_F(OpalTool, RefusalsChangeNothing) {
          "ERR : Requested locking range 9 greater than MaxRanges 8\n",
          {adminStart, "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
           "[LockingSP/Admin1] EndOfSession"}},
+        {{"-n", "--rekeyLockingRange", "9", "Pw-One"},
+         129,
+         "ERR : Requested locking range 9 greater than MaxRanges 8\n"
+         "ERR : rekeyLockingRange Failed \n",
+         {adminStart, "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
+          "[LockingSP/Admin1] EndOfSession"}},
+        {{"-n", "--eraseLockingRange_SUM", "15", "Pw-One"},
+         129,
+         "ERR : Requested locking range 15 greater than MaxRanges 8\n"
+         "ERR : setLockingRange Failed \n",
+         {adminStart, "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
+          "[LockingSP/Admin1] EndOfSession"}},
         {{"-n", "--setPassword", "Pw-One", "User300", "Pw-Two"},
          131,
          "ERR : Invalid Userid User300\n",
          {}},
         {{"-n", "--enableuser", "Pw-One", "Bob"}, 131, "ERR : Invalid Userid Bob\n", {}},
+        // Well-formed names of authorities the drive (4 Admins, 8 Users) does not have.
+        {{"-n", "--setPassword", "Pw-One", "User9", "Pw-Two"},
+         131,
+         "ERR : method status code INVALID_PARAMETER\n"
+         "ERR : Unable to find user User9 in Authority Table\n",
+         {adminStart, "[LockingSP/Admin1] User9.Get([{3=0}, {4=0}]) -> 12",
+          "[LockingSP/Admin1] EndOfSession"}},
+        {{"-n", "--enableuser", "Pw-One", "User9"},
+         131,
+         "ERR : method status code INVALID_PARAMETER\n"
+         "ERR : Unable to find user User9 in Authority Table\n",
+         {adminStart, "[LockingSP/Admin1] User9.Get([{3=0}, {4=0}]) -> 12",
+          "[LockingSP/Admin1] EndOfSession"}},
+        {{"-n", "--setPassword", "Pw-One", "Admin5", "Pw-Two"},
+         131,
+         "ERR : method status code INVALID_PARAMETER\n"
+         "ERR : Unable to find user Admin5 in Authority Table\n",
+         {adminStart, "[LockingSP/Admin1] Admin5.Get([{3=0}, {4=0}]) -> 12",
+          "[LockingSP/Admin1] EndOfSession"}},
+        // The session comes first: a wrong password is what the run reports.
+        {{"-n", "--setPassword", "Wrong", "User9", "Pw-Two"}, 1, refused, {adminStart + " -> 1"}},
         {{"-n", "--setup_SUM", "1", "0", "64", "Pw-One", "Pw-Two"},
          131,
          "ERR : Setup_SUM failed - LockingSP has already been configured in standard mode.\n",
@@ -417,6 +457,145 @@ TEST_F(OpalTool, RubyBehavesAsOpalTwoWithoutShadowing) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(keys(2), (std::vector<uint64_t>{1, 1, 1, 2, 1, 1, 1, 1, 1}));
     EXPECT_EQ(locking(2).lifeCycle, emu::tcg::kManufacturedInactive);
+}
+
+// An overlapping range is the drive's to refuse; the refusal changes nothing, not even the key.
+TEST_F(OpalTool, AnOverlappingRangeIsRefusedAndChangesNothing) {
+    ASSERT_EQ(tool({"-n", "--initialSetup", "Pw-One"}).status, 0);
+    ASSERT_EQ(tool({"-n", "--setupLockingRange", "1", "0", "2048", "Pw-One"}).status, 0);
+    const auto before = state();
+    const auto keysBefore = keys();
+    auto r = tool({"-n", "--setupLockingRange", "2", "1024", "2048", "Pw-One"});
+    EXPECT_EQ(r.status, 12);
+    EXPECT_EQ(r.out,
+              "ERR : method status code INVALID_PARAMETER\n"
+              "ERR : Set Failed \n"
+              "ERR : setupLockingRange Failed \n");
+    const std::string L = "[LockingSP/Admin1] ";
+    EXPECT_EQ(calls(),
+              (std::vector<std::string>{
+                  "[SessionManager] SMUID.StartSession(105, LockingSP, 1, {0=<secret>}, "
+                  "{3=Admin1})",
+                  L + "LockingInfo.Get([{3=4}, {4=4}])",
+                  L + "Locking_Range2.Set({1=[{3=1024}, {4=2048}, {5=0}, {6=0}, {7=0}, {8=0}]}) "
+                      "-> 12",
+                  L + "EndOfSession"}));
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(keys(), keysBefore);
+    // Right after range 1 it fits.
+    r = tool({"-n", "--setupLockingRange", "2", "2048", "2048", "Pw-One"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(range(2), (std::vector<uint64_t>{2048, 2048, 0, 0, 0, 0}));
+}
+
+std::string validSedLine(const char* disk, const char* sscs, std::string model, std::string fw) {
+    model.resize(40, ' ');
+    fw.resize(8, ' ');
+    return std::string(disk) + " SED " + sscs + " " + model + " " + fw + "\n";
+}
+
+const char* const kOwned =
+    "INFO: SID password changed\n"
+    "INFO: takeOwnership complete\n"
+    "INFO: Locking SP Activate Complete\n"
+    "INFO: LockingRange0 disabled ReadLocking,WriteLocking\n"
+    "INFO: LockingRange0 set to RW\n"
+    "INFO: setMBREnable set on\n";
+
+TEST_F(OpalTool, OpalOneFromDiscoveryThroughARangeToRevert) {
+    const size_t d = 3;
+    auto r = tool({"--isValidSED"}, d);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, validSedLine("1/4", "1------", "OPAL1 SSD", "O1"));
+
+    r = tool({"-n", "--initialSetup", "Pw-One"}, d);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(kOwned) + "INFO: Initial setup of TPer complete on 1/4\n");
+    EXPECT_EQ(pin(uid::kAdminSp, uid::kSid, d), bytes("Pw-One"));
+    EXPECT_EQ(locking(d).lifeCycle, emu::tcg::kManufactured);
+
+    r = tool({"-n", "--setupLockingRange", "1", "0", "4096", "Pw-One"}, d);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "INFO: LockingRange1 reKeyed \n"
+              "INFO: LockingRange1 starting block 0 for 4096 blocks configured as unlocked "
+              "range\n");
+    r = tool({"-n", "--enableLockingRange", "1", "Pw-One"}, d);
+    EXPECT_EQ(r.status, 0);
+    r = tool({"-n", "--setLockingRange", "1", "LK", "Pw-One"}, d);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "INFO: LockingRange1 set to LK\n");
+    EXPECT_EQ(range(1, d), (std::vector<uint64_t>{0, 4096, 1, 1, 1, 1}));
+    EXPECT_EQ(keys(d), (std::vector<uint64_t>{0, 1, 0, 0, 0, 0, 0, 0, 0}));
+
+    r = tool({"-n", "--revertTPer", "Pw-One"}, d);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "INFO: revertTper completed successfully\n");
+    EXPECT_EQ(pin(uid::kAdminSp, uid::kSid, d), bytes("MSIDOPAL1"));
+    EXPECT_EQ(locking(d).lifeCycle, emu::tcg::kManufacturedInactive);
+    EXPECT_EQ(range(1, d), (std::vector<uint64_t>{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(keys(d), (std::vector<uint64_t>{1, 2, 1, 1, 1, 1, 1, 1, 1}));
+}
+
+// Opalite and Pyrite 1.0 have the global range only: a range above it is refused before
+// anything is set, the global range locks, and the drive goes back to the factory.
+TEST_F(OpalTool, OpaliteAndPyriteOneHaveTheGlobalRangeOnly) {
+    struct Drive {
+        size_t index;
+        const char* disk;
+        const char* sscs;
+        const char* model;
+        const char* fw;
+        const char* msid;
+        const char* psid;
+        bool keys;
+    };
+    const Drive drives[] = {
+        {4, "1/5", "---L---", "OPALITE", "L1", "MSIDLITE", "PSIDLITEPSIDLITE", true},
+        {5, "1/6", "----p--", "PYRITE1", "p1", "MSIDPYR1", "PSIDPYR1PSIDPYR1", false},
+    };
+    for (const Drive& v : drives) {
+        SCOPED_TRACE(v.disk);
+        const size_t d = v.index;
+        auto r = tool({"--isValidSED"}, d);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, validSedLine(v.disk, v.sscs, v.model, v.fw));
+
+        r = tool({"-n", "--initialSetup", "Pw-One"}, d);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out,
+                  std::string(kOwned) + "INFO: Initial setup of TPer complete on " + v.disk + "\n");
+        EXPECT_EQ(locking(d).lifeCycle, emu::tcg::kManufactured);
+
+        const auto before = state(d);
+        r = tool({"-n", "--setupLockingRange", "1", "0", "64", "Pw-One"}, d);
+        EXPECT_EQ(r.status, 0x81);
+        EXPECT_EQ(r.out, "ERR : Requested locking range 1 greater than MaxRanges 0\n");
+        EXPECT_EQ(calls(d),
+                  (std::vector<std::string>{
+                      "[SessionManager] SMUID.StartSession(105, LockingSP, 1, {0=<secret>}, "
+                      "{3=Admin1})",
+                      "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
+                      "[LockingSP/Admin1] EndOfSession"}));
+        EXPECT_EQ(state(d), before);
+
+        r = tool({"-n", "--enableLockingRange", "0", "Pw-One"}, d);
+        EXPECT_EQ(r.status, 0);
+        r = tool({"-n", "--setLockingRange", "0", "LK", "Pw-One"}, d);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(range(0, d), (std::vector<uint64_t>{0, 0, 1, 1, 1, 1}));
+        // Only a drive that encrypts has a key to replace.
+        r = tool({"-n", "--rekeyLockingRange", "0", "Pw-One"}, d);
+        EXPECT_EQ(r.status, v.keys ? 0 : 0x8A);
+        EXPECT_EQ(drive(d).KeyGeneration(0), v.keys ? std::optional<uint64_t>(1) : std::nullopt);
+
+        r = tool({"-n", "--PSIDrevert", v.psid}, d);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "INFO: revertTper completed successfully\n");
+        EXPECT_EQ(pin(uid::kAdminSp, uid::kSid, d), bytes(v.msid));
+        EXPECT_EQ(locking(d).lifeCycle, emu::tcg::kManufacturedInactive);
+        EXPECT_EQ(range(0, d), (std::vector<uint64_t>{0, 0, 0, 0, 0, 0}));
+    }
 }
 
 }  // namespace
