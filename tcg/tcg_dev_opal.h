@@ -49,6 +49,8 @@ private:
     // Starts a session on the Locking SP as `authority`; the start's status.
     uint8_t startLockingSession(const char* password, const std::vector<uint8_t>& authority);
     uint8_t checkLockingSpInactive();
+    // 0x81 for a range above those the Single User Mode feature counts, before any session.
+    uint8_t checkSingleUserRange(uint8_t lockingrange);
     // Rekeys a range as Admin1; `checkFirst` refuses a range above MaxRanges before the GenKey.
     uint8_t rekeyRange(uint8_t lockingrange, const char* password, bool checkFirst);
     // Whether the Authority table of the current session's SP holds `userid`: 0, else 0x83

@@ -139,9 +139,11 @@ uint8_t TcgDevOpal::activateLockingSP(const char* password) {
 
 uint8_t TcgDevOpal::activateLockingSP_SUM(uint8_t lockingrange, const char* password) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal::activateLockingSP_SUM()";
+    uint8_t rc = checkSingleUserRange(lockingrange);
+    if (rc != 0) return rc;
     const TcgBytes range = tcgOpalRangeUid(lockingrange);
     TcgSession& session = tcgNewSession(*this);
-    uint8_t rc = session.startSession(OPAL_ADMINSP_UID, password, OPAL_SID_UID);
+    rc = session.startSession(OPAL_ADMINSP_UID, password, OPAL_SID_UID);
     if (rc != 0) {
         TCGLOG(TCG_ERR) << "session->start failed with code " << int(rc);
         tcgEndSession(*this);
@@ -269,13 +271,15 @@ uint8_t TcgDevOpal::setup_SUM(uint8_t lockingrange, uint64_t start, uint64_t len
             << "Setup_SUM failed - LockingSP has already been configured in standard mode.";
         return kTcgInvalidParameter;
     }
+    // Before ownership is taken: a range the drive lacks changes nothing.
+    uint8_t rc = checkSingleUserRange(lockingrange);
+    if (rc != 0) return rc;
     auto setupFailed = [&](uint8_t status) {
         TCGLOG(TCG_ERR) << "Setup_SUM failed - unable to setup locking range " << int(lockingrange)
                         << "(" << (unsigned long long)start << "," << (unsigned long long)length
                         << ")";
         return status;
     };
-    uint8_t rc;
     if (!diskInfo.Locking_lockingEnabled) {
         TCGLOG(TCG_DBG1) << "LockingSP not enabled. Beginning initial setup flow.";
         if ((rc = takeOwnership(Admin1Password)) != 0) {

@@ -88,6 +88,17 @@ static uint8_t checkRange(TcgDevOpal& dev, uint8_t range) {
     return 0;
 }
 
+// A range in Single User Mode is addressed through its own user, who may not exist for a range
+// the drive lacks: the feature's count of locking objects (the global range among them) tells.
+uint8_t TcgDevOpal::checkSingleUserRange(uint8_t lockingrange) {
+    if (!diskInfo.SingleUser || diskInfo.SingleUser_lockingObjects == 0) return 0;
+    const uint32_t max = diskInfo.SingleUser_lockingObjects - 1;
+    if (lockingrange <= max) return 0;
+    TCGLOG(TCG_ERR) << "Requested locking range " << int(lockingrange) << " greater than MaxRanges "
+                    << max;
+    return kTcgFailed;
+}
+
 uint8_t TcgDevOpal::listLockingRanges(const char* password, int16_t rangeid) {
     TCGLOG(TCG_DBG1) << "Entering TcgDevOpal:listLockingRanges()" << int(rangeid);
     uint8_t rc = startLockingSession(password, tcgUidToken(OPAL_ADMIN1_UID));
@@ -200,9 +211,11 @@ uint8_t TcgDevOpal::setupLockingRange_SUM(uint8_t lockingrange, uint64_t start, 
         TCGLOG(TCG_ERR) << "global locking range cannot be changed";
         return kTcgFailed;
     }
+    uint8_t rc = checkSingleUserRange(lockingrange);
+    if (rc != 0) return rc;
     const TcgBytes range = tcgOpalRangeUid(lockingrange);
     const TcgBytes user = rangeUser(lockingrange);
-    uint8_t rc = startLockingSession(password, user);
+    rc = startLockingSession(password, user);
     if (rc != 0) {
         TCGLOG(TCG_ERR) << kUserSessionFailed;
         tcgEndSession(*this);
@@ -316,7 +329,9 @@ uint8_t TcgDevOpal::setLockingRange_SUM(uint8_t lockingrange, uint8_t lockingsta
         TCGLOG(TCG_ERR) << "Invalid locking state for setLockingRange";
         return kTcgInvalidParameter;
     }
-    uint8_t rc = startLockingSession(password, rangeUser(lockingrange));
+    uint8_t rc = checkSingleUserRange(lockingrange);
+    if (rc != 0) return rc;
+    rc = startLockingSession(password, rangeUser(lockingrange));
     if (rc != 0) {
         TCGLOG(TCG_ERR) << kUserSessionFailed;
         tcgEndSession(*this);

@@ -222,7 +222,15 @@ TEST_F(OpalTool, LifeCycleFromFactoryToRevert) {
 
 TEST_F(OpalTool, SingleUserModeSetupRerunAndAWrongUserPassword) {
     const auto user2 = emu::tcg::UserAuthority(2);
-    auto r = tool({"-n", "--setup_SUM", "1", "2048", "4096", "Admin-Pw", "User-Pw"});
+    // A range the drive lacks is refused before ownership is taken.
+    const auto factory = state();
+    auto r = tool({"-n", "--setup_SUM", "9", "2048", "4096", "Admin-Pw", "User-Pw"});
+    EXPECT_EQ(r.status, 0x81);
+    EXPECT_EQ(r.out, "ERR : Requested locking range 9 greater than MaxRanges 8\n");
+    EXPECT_EQ(calls(), std::vector<std::string>{});
+    EXPECT_EQ(state(), factory);
+
+    r = tool({"-n", "--setup_SUM", "1", "2048", "4096", "Admin-Pw", "User-Pw"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
               "INFO: SID password changed\n"
@@ -374,6 +382,20 @@ TEST_F(OpalTool, RefusalsChangeNothing) {
          "ERR : setLockingRange Failed \n",
          {adminStart, "[LockingSP/Admin1] LockingInfo.Get([{3=4}, {4=4}])",
           "[LockingSP/Admin1] EndOfSession"}},
+        // Single User Mode actions address a range through its user: the count of locking
+        // objects in discovery refuses one the drive lacks before any session.
+        {{"-n", "--setLockingRange_SUM", "9", "LK", "Pw-One"},
+         129,
+         "ERR : Requested locking range 9 greater than MaxRanges 8\n",
+         {}},
+        {{"-n", "--setupLockingRange_SUM", "12", "0", "64", "Pw-One"},
+         129,
+         "ERR : Requested locking range 12 greater than MaxRanges 8\n",
+         {}},
+        {{"-n", "--activateLockingSP_SUM", "9", "Pw-One"},
+         129,
+         "ERR : Requested locking range 9 greater than MaxRanges 8\n",
+         {}},
         {{"-n", "--setPassword", "Pw-One", "User300", "Pw-Two"},
          131,
          "ERR : Invalid Userid User300\n",
