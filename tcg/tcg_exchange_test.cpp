@@ -63,9 +63,17 @@ TEST(TcgExec, PollsWhileTheReplyIsNotReady) {
         uint8_t expected;
         int receives;
         uint32_t tokens;
+        uint32_t tsn = 0, hsn = 0;  // the command's session numbers
     };
     const Bytes ready = replyFrame({0xF0, 0xF1});
     const Bytes pending = replyFrame({}, 512, 0);
+    // A reply's Packet with session numbers.
+    auto inSession = [](Bytes frame, uint32_t tsn, uint32_t hsn) {
+        put32(frame, 20, tsn);
+        put32(frame, 24, hsn);
+        return frame;
+    };
+    const Bytes staleEnd = inSession(replyFrame({0xFA}), 5, 105);
     const Case cases[] = {
         {"ready at once", {{0, ready}}, false, 0, 1, 2},
         {"ready after two polls", {{0, pending}, {0, pending}, {0, ready}}, false, 0, 3, 2},
@@ -77,6 +85,31 @@ TEST(TcgExec, PollsWhileTheReplyIsNotReady) {
          1},
         {"never ready", {{0, pending}}, true, kTcgReplyTimeout, kTcgMaxPolls, 0},
         {"receive fails while pending", {{0, pending}, {1, {}}}, false, 1, 2, 0},
+        // A reply left by an earlier exchange whose receive failed is not this one's.
+        {"another session's reply is dropped",
+         {{0, staleEnd}, {0, inSession(ready, 9, 105)}},
+         false,
+         0,
+         2,
+         2,
+         9,
+         105},
+        {"a session's reply is not the Session Manager's",
+         {{0, staleEnd}, {0, ready}},
+         false,
+         0,
+         2,
+         2},
+        {"only other sessions' replies",
+         {{0, staleEnd}},
+         true,
+         kTcgReplyTimeout,
+         kTcgMaxPolls,
+         0,
+         9,
+         105},
+        // The Session Manager's own packets carry no session numbers.
+        {"a reply without session numbers is taken", {{0, ready}}, false, 0, 1, 2, 9, 105},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,6 +118,8 @@ TEST(TcgExec, PollsWhileTheReplyIsNotReady) {
         dev.replies.assign(c.replies.begin(), c.replies.end());
         TcgCommand cmd;
         commandOf(cmd, 64);
+        cmd.setTSN(c.tsn);
+        cmd.setHSN(c.hsn);
         TcgResponse r;
         EXPECT_EQ(dev.exec(cmd, r, 1), c.expected);
         EXPECT_EQ(int(dev.transfers.size()) - 1, c.receives);
