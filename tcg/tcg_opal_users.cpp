@@ -49,9 +49,9 @@ uint8_t TcgDevOpal::findUser(const char* userid) {
     // A well-formed name may still be no row of this drive's Authority table.
     if (rc == 0) rc = getTable(authority, 0, 0);
     if (rc == 0) return 0;
-    // The drive's own refusal of the row (a method status) means there is no such user; a
-    // failed exchange keeps its code.
-    if (rc >= 64) return rc;
+    // The drive's own refusal of the row means there is no such user; a failed exchange keeps
+    // its code.
+    if (!activeSession || !activeSession->drivesAnswer()) return rc;
     TCGLOG(TCG_ERR) << "Unable to find user " << userid << " in Authority Table";
     return kTcgInvalidParameter;
 }

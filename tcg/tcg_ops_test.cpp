@@ -219,6 +219,62 @@ TEST(TcgOperations, OpalRevertEndsItsSessionOnlyWhenTheRevertFailed) {
     }
 }
 
+// A well-formed user the drive's Authority table does not hold: looked up inside the Admin1
+// session, nothing set; a lookup whose exchange fails keeps its own code.
+TEST(TcgOperations, OpalUserTheDriveLacksIsFoundMissingInTheSession) {
+    struct Case {
+        const char* what;
+        std::function<uint8_t(TcgDev&)> call;
+        Bytes row;  // the Authority row looked up
+        ScriptedDrive::Reply lookup;
+        uint8_t rc;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"password of User9",
+         [](TcgDev& d) { return d.setPassword("pw", "User9", "n"); },
+         {0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x09},
+         {0, methodReply({0xF0, 0xF1}, 12)},
+         0x83,
+         "ERR : method status code INVALID_PARAMETER\n"
+         "ERR : Unable to find user User9 in Authority Table\n"},
+        {"enabling Admin5",
+         [](TcgDev& d) { return d.enableUser("pw", "Admin5", 1); },
+         {0xA8, 0, 0, 0, 0x09, 0, 0x01, 0, 0x05},
+         {0, methodReply({0xF0, 0xF1}, 13)},
+         0x83,
+         "ERR : method status code INVALID_REFERENCE\n"
+         "ERR : Unable to find user Admin5 in Authority Table\n"},
+        // The transport's failure code is 1, as NOT_AUTHORIZED is: it is still no answer.
+        {"the lookup's receive fails",
+         [](TcgDev& d) { return d.setPassword("pw", "User2", "n"); },
+         {0xA8, 0, 0, 0, 0x09, 0, 0x03, 0, 0x02},
+         {1, {}},
+         1,
+         "ERR : Command failed on recv1\nERR : Command failed on exec 1\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpalDevice dev;
+        prepare(dev);
+        dev.replies.push_back({0, syncSessionReply(105, 7)});
+        dev.replies.push_back(c.lookup);
+        dev.replies.push_back({0, kEndOfSession});
+        const Captured r = run([&] { return c.call(dev); });
+        EXPECT_EQ(r.rc, c.rc);
+        EXPECT_EQ(r.out, c.out);
+        const auto sent = dev.sends();
+        ASSERT_EQ(sent.size(), 3u);  // start, Get, End of Session: no Set
+        EXPECT_EQ(payload(sent[1]),
+                  cat({{0xF8},
+                       c.row,
+                       kGet,
+                       {0xF0, 0xF0, 0xF2, 0x03, 0x00, 0xF3, 0xF2, 0x04, 0x00, 0xF3, 0xF1, 0xF1},
+                       kStatusList}));
+        EXPECT_EQ(payload(sent[2]), Bytes{0xFA});
+    }
+}
+
 TEST(TcgOperations, OpalActivationNeedsAnInactiveLockingSP) {
     OpalDevice dev;
     prepare(dev);

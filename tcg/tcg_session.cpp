@@ -186,6 +186,7 @@ uint8_t TcgSession::authenticate(const std::vector<uint8_t>& Authority, const ch
 
 uint8_t TcgSession::sendCommand(TcgCommand& cmd, TcgResponse& response) {
     TCGLOG(TCG_DBG1) << "Entering TcgSession::sendCommand()";
+    statusRead = false;
     if (cmd.failed()) {
         TCGLOG(TCG_ERR) << "Command not sent: it could not be built";
         return kTcgCommandFailed;
@@ -219,6 +220,7 @@ uint8_t TcgSession::sendCommand(TcgCommand& cmd, TcgResponse& response) {
         }
         if (*status != 0)
             TCGLOG(TCG_ERR) << "method status code " << methodStatus(uint8_t(*status));
+        statusRead = true;
         return uint8_t(*status);
     }
     TCGLOG(TCG_ERR) << "Method Status missing";

@@ -40,6 +40,9 @@ public:
     uint32_t tsn() const { return TSN; }
     uint32_t hsn() const { return HSN; }
     uint8_t lastResult() const { return lastRC; }
+    // Whether the last sendCommand's result is the drive's method status (its reply was read),
+    // not a failure of the exchange, whose codes can take the same values.
+    bool drivesAnswer() const { return statusRead; }
 
 private:
     // Appends the credential for `password` to `cmd`: hashed, or as text.
@@ -52,4 +55,5 @@ private:
     bool hashPwd = true;
     uint8_t protocol = 0x01;
     uint8_t lastRC = 0;
+    bool statusRead = false;
 };
