@@ -145,7 +145,10 @@ export function openCreateDialog(data, source, onDone) {
     } catch (e) {
       if (ask === asked) {
         maximum.textContent = '';
-        showError(capacityLine, 'The controller refuses this combination', e);
+        showError(capacityLine, 'The controller refuses this combination', e, source
+          ? 'The controller refuses this transform: the array must be idle (no task running, not critical) ' +
+            'and the added disks free and large enough.'
+          : 'The controller refuses this combination of level, block size, cache policy and disks.');
       }
     }
   }
