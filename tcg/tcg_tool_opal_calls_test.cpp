@@ -3,6 +3,7 @@
 // columns, authorities, nesting and session order.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -31,7 +32,9 @@ std::string start(const std::string& sp, const std::string& authority = "") {
 }
 
 TEST(OpalToolCalls, EachActionMakesItsCalls) {
-    const std::string pba = testing::TempDir() + "opal_calls_pba.img";
+    // Named per process: other checkouts may run this test at the same time.
+    const std::string pba =
+        testing::TempDir() + "opal_calls_pba_" + std::to_string(getpid()) + ".img";
     std::FILE* f = std::fopen(pba.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     const std::string image = "pre-boot image";
