@@ -3,7 +3,7 @@
 import {h, fill, field, select, button} from './dom.js';
 import {call} from './rpc.js';
 import {store, onData} from './store.js';
-import {openDialog, confirmAction} from './dialog.js';
+import {openDialog, confirmAction, closeWithAbove} from './dialog.js';
 import {messageLine, attempt, showError, showDone, clearMessage, announce} from './notice.js';
 import {levelName, sectors, cachePolicyName, arrayState, has, ARRAY, diskLabel, diskLocation,
         isFreeDisk, DISK, CACHE_POLICIES} from './format.js';
@@ -80,7 +80,7 @@ export function openArrayDialog(id, refreshOverview) {
 
   function leave(text, kind) {
     if (!d.dialog.open) return;
-    d.close();
+    closeWithAbove(d.dialog);
     announce(text, kind);
   }
 
@@ -99,7 +99,8 @@ export function openArrayDialog(id, refreshOverview) {
     const ok = await attempt(taskLine, text + ' failed', async () => {
       await call('ArrayTaskCtl', {domain, id, state});
       await afterChange();
-    }, control, text + ' was refused by the controller: another task may be running, or the array\'s state does not allow it.');
+    }, control, text + ' was refused by the controller: another task may be running, ' +
+                'or the array\'s state does not allow it.');
     if (ok && d.dialog.open) showDone(taskLine, taskDone(state, text, name));
   }
 
@@ -195,7 +196,9 @@ export function openArrayDialog(id, refreshOverview) {
         await afterChange();
       }, e.currentTarget, 'The controller refused to rebuild onto disk ' + diskLocation(x.disk) +
                           ': check that it is free, healthy and large enough.');
-      if (ok && d.dialog.open) showDone(taskLine, 'Rebuild of array ' + name + ' onto disk ' + diskLocation(x.disk) + ' started.');
+      if (ok && d.dialog.open) {
+        showDone(taskLine, 'Rebuild of array ' + name + ' onto disk ' + diskLocation(x.disk) + ' started.');
+      }
     }, {icon: 'wrench', class: 'primary'});
     return h('div', {class: 'subcard'}, h('h3', {}, 'Rebuild'), pick.row, smallNote, warning, go, line);
   }
@@ -227,7 +230,8 @@ export function openArrayDialog(id, refreshOverview) {
         return;
       }
       showError(taskLine, 'The array could not be read', e,
-                'The array could not be read: the controller did not answer for it. Nothing can be done to it until it can be read again.');
+                'The array could not be read: the controller did not answer for it. ' +
+                'Nothing can be done to it until it can be read again.');
       live.disabled = true;
     }
   }
@@ -278,7 +282,9 @@ export function openArrayDialog(id, refreshOverview) {
     goneText = 'Array ' + aname + ' was unplugged.';
     await call('UnloadDevice', {domain, id});
     await afterChange();
-    if (d.dialog.open) showDone(otherLine, 'Array ' + aname + ' was unplugged: the host no longer sees it until the next rescan.');
+    if (d.dialog.open) {
+      showDone(otherLine, 'Array ' + aname + ' was unplugged: the host no longer sees it until the next rescan.');
+    }
   }, e.currentTarget, 'The controller refused to unplug the array: it may be in use or busy.'), {icon: 'eject'});
 
   const del = button('Delete array', (e) => attempt(otherLine, 'Deleting failed', async () => {
@@ -293,7 +299,8 @@ export function openArrayDialog(id, refreshOverview) {
     await call('DeleteArray', {domain, id, options: 0});
     await refreshOverview();
     if (d.dialog.open) leave(goneText, 'done');
-  }, e.currentTarget, 'The controller refused to delete the array: it may be in use or busy.'), {icon: 'trash', class: 'danger'});
+  }, e.currentTarget, 'The controller refused to delete the array: it may be in use or busy.'),
+  {icon: 'trash', class: 'danger'});
 
   const expand = button('Expand or migrate', () => {
     if (current && store.data) openCreateDialog(store.data, current, afterChange);

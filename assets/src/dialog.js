@@ -39,3 +39,12 @@ export function confirmAction(title, lines, confirmLabel) {
     cancel.focus();
   });
 }
+
+// Closes `dialog` and every dialog opened on top of it (a question it asked, a dialog it opened),
+// the latest first; a question closed this way answers no.
+export function closeWithAbove(dialog) {
+  const open = [...document.querySelectorAll('dialog[open]')];
+  const at = open.indexOf(dialog);
+  if (at < 0) return;
+  for (const above of open.slice(at).reverse()) above.close();
+}

@@ -3,7 +3,7 @@
 import {h, fill, button} from './dom.js';
 import {call} from './rpc.js';
 import {store, onData} from './store.js';
-import {openDialog, confirmAction} from './dialog.js';
+import {openDialog, confirmAction, closeWithAbove} from './dialog.js';
 import {messageLine, attempt, showError, showDone, announce} from './notice.js';
 import {sectors, diskLocation, diskState, diskRole, diskParents, has, DISK, isFreeDisk} from './format.js';
 import {badge} from './rows.js';
@@ -41,7 +41,7 @@ export function openDiskDialog(id, refreshOverview) {
 
   function diskGone() {
     if (!d.dialog.open) return;
-    d.close();
+    closeWithAbove(d.dialog);
     announce(goneText || 'Disk ' + where() + ' is no longer there (unplugged, removed or failed); its dialog was closed.',
              goneText ? 'done' : 'error');
   }
@@ -102,7 +102,8 @@ export function openDiskDialog(id, refreshOverview) {
     ];
     if (has(f, DISK.SPARE)) {
       buttons.push(button('Unassign spare', (e) => act('Unassigning the spare failed',
-        () => call('UnassignSpareDisk', {domain, disk: id}), 'Disk ' + diskLocation(disk) + ' is no longer a spare; it is free.',
+        () => call('UnassignSpareDisk', {domain, disk: id}),
+        'Disk ' + diskLocation(disk) + ' is no longer a spare; it is free.',
         'The controller refused to unassign the spare: it may be taking over for an array.')(e.currentTarget),
       {icon: 'minus-circle'}));
     } else if (isFreeDisk(disk)) {
@@ -155,7 +156,8 @@ export function openDiskDialog(id, refreshOverview) {
         return;
       }
       showError(line, 'The disk could not be read', e,
-                'The disk could not be read: it may have failed or be on its way out. Nothing can be done to it until it can be read again.');
+                'The disk could not be read: it may have failed or be on its way out. ' +
+                'Nothing can be done to it until it can be read again.');
       live.disabled = true;
     }
   }
@@ -167,9 +169,11 @@ export function openDiskDialog(id, refreshOverview) {
     else show(vd);
   });
 
-  const smartButton = button('Show SMART attributes', (e) => attempt(smartLine, 'SMART attributes could not be read', async () => {
-    fill(smartBox, await smartPart(domain, id));
-  }, e.currentTarget, 'SMART attributes could not be read: the disk did not answer the SMART commands.'), {icon: 'heartbeat'});
+  const smartButton = button('Show SMART attributes', (e) => attempt(smartLine, 'SMART attributes could not be read',
+    async () => {
+      fill(smartBox, await smartPart(domain, id));
+    }, e.currentTarget, 'SMART attributes could not be read: the disk did not answer the SMART commands.'),
+  {icon: 'heartbeat'});
 
   live.append(factsBox,
     h('div', {class: 'subcard'}, h('h3', {}, 'Settings'), switchBox),

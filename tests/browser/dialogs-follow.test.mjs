@@ -2,7 +2,7 @@
 // it, the dialog's own unplug and delete close it with a notice, and successful actions say so.
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {fixture, login, screenshot, apiSession, until} from './harness.mjs';
+import {fixture, login, screenshot, apiSession, until, watchCalls} from './harness.mjs';
 
 const f = fixture({scenario: 'follow.json'});
 before(f.before);
@@ -85,11 +85,16 @@ test('an array deleted elsewhere closes its dialog; one deleted from it says so'
   const page = await f.chromium.newPage();
   await login(page, f.service);
 
+  const calls = watchCalls(page);
   await page.getByRole('button', {name: 'Manage array Pair', exact: true}).click();
   let dialog = page.getByRole('dialog', {name: 'Array Pair'});
-  await dialog.getByRole('button', {name: 'Delete array'}).waitFor();
+  // The dialog's own question is open when the array goes elsewhere: both close, nothing is sent.
+  await dialog.getByRole('button', {name: 'Delete array'}).click();
+  const ask = page.getByRole('dialog', {name: 'Delete array Pair?'});
+  await ask.waitFor();
   await api('DeleteArray', {domain: 0, id: ids.Pair, options: 0});
-  await dialog.waitFor({state: 'detached', timeout: 40000});
+  await until('the dialog and its question to close', async () => (await page.locator('dialog').count()) === 0, 40000);
+  assert.ok(!calls.includes('DeleteArray'), 'the page sent no deletion: ' + calls.join(' '));
   await page.locator('.notices .message.error', {hasText: 'Array Pair is no longer there; its dialog was closed.'}).waitFor();
   await screenshot(page, 'follow-array-gone');
 
