@@ -101,7 +101,7 @@ export function openArrayDialog(id, refreshOverview) {
       await afterChange();
     }, control, text + ' was refused by the controller: another task may be running, ' +
                 'or the array\'s state does not allow it.');
-    if (ok && d.dialog.open) showDone(taskLine, taskDone(state, text, name));
+    if (ok && d.dialog.open && !live.disabled) showDone(taskLine, taskDone(state, text, name));
   }
 
   function drawFacts(vd) {
@@ -196,7 +196,7 @@ export function openArrayDialog(id, refreshOverview) {
         await afterChange();
       }, e.currentTarget, 'The controller refused to rebuild onto disk ' + diskLocation(x.disk) +
                           ': check that it is free, healthy and large enough.');
-      if (ok && d.dialog.open) {
+      if (ok && d.dialog.open && !live.disabled) {
         showDone(taskLine, 'Rebuild of array ' + name + ' onto disk ' + diskLocation(x.disk) + ' started.');
       }
     }, {icon: 'wrench', class: 'primary'});
@@ -208,6 +208,8 @@ export function openArrayDialog(id, refreshOverview) {
     const known = store.data && store.data.arrays.find((x) => x.id === vd.id);
     if (!vd.subArrays && known && known.subArrays) vd.subArrays = known.subArrays;
     const sig = JSON.stringify(vd);
+    // Read again after a failed read: its error no longer holds.
+    if (live.disabled) clearMessage(taskLine);
     live.disabled = false;
     current = vd;
     if (sig === shownSig) return;

@@ -4,7 +4,7 @@ import {h, fill, button} from './dom.js';
 import {call} from './rpc.js';
 import {store, onData} from './store.js';
 import {openDialog, confirmAction, closeWithAbove} from './dialog.js';
-import {messageLine, attempt, showError, showDone, announce} from './notice.js';
+import {messageLine, attempt, showError, showDone, clearMessage, announce} from './notice.js';
 import {sectors, diskLocation, diskState, diskRole, diskParents, has, DISK, isFreeDisk} from './format.js';
 import {badge} from './rows.js';
 import {smartPart} from './smart-table.js';
@@ -59,7 +59,8 @@ export function openDiskDialog(id, refreshOverview) {
       await afterChange();
     }, control, refusal || 'The controller refused: ' + what.replace(/ failed$/, '').toLowerCase() +
                             ' is not possible on disk ' + where() + ' now.');
-    if (ok && done && d.dialog.open) showDone(line, typeof done === 'function' ? done() : done);
+    // An unread disk keeps its error in the line, not the action's success.
+    if (ok && done && d.dialog.open && !live.disabled) showDone(line, typeof done === 'function' ? done() : done);
   };
 
   function draw(vd) {
@@ -140,6 +141,8 @@ export function openDiskDialog(id, refreshOverview) {
 
   function show(vd) {
     current = vd;
+    // Read again after a failed read: its error no longer holds.
+    if (live.disabled) clearMessage(line);
     live.disabled = false;
     const sig = JSON.stringify(vd);
     if (sig === shownSig) return;

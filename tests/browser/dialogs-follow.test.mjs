@@ -109,3 +109,40 @@ test('an array deleted elsewhere closes its dialog; one deleted from it says so'
   await screenshot(page, 'follow-array-deleted');
   assert.deepEqual(page.errors, []);
 });
+
+test('a disk that cannot be read keeps no live buttons until it reads again', async () => {
+  const api = await apiSession(f.service.port);
+  const id = await diskId(api, 'PAIR-A');
+  const page = await f.chromium.newPage();
+  await login(page, f.service);
+  await openDisk(page, id);
+  const dialog = page.getByRole('dialog', {name: 'Disk 1/1'});
+  await dialog.getByRole('button', {name: 'Locate on'}).waitFor();
+  const live = () => dialog.locator('.dialog-body button, .dialog-body select, .dialog-body input')
+    .evaluateAll((list) => list.filter((el) => !el.matches(':disabled')).map((el) => el.textContent.trim()));
+  assert.ok((await live()).length > 3, 'the buttons work while the disk reads');
+
+  // The disk stays listed but its record no longer reads, as a disk on its way out would.
+  const refuse = async (route) => {
+    const body = JSON.parse(route.request().postData() || '{}');
+    if (body.method === 'GetVDInfo' && body.params && body.params.id === id) {
+      await route.fulfill({contentType: 'application/json',
+                           body: JSON.stringify({jsonrpc: '2.0', id: body.id, error: {code: -32603, message: 'internal server error'}})});
+    } else {
+      await route.continue();
+    }
+  };
+  await page.route(f.service.url, refuse);
+  await dialog.getByRole('button', {name: 'Locate on'}).click();
+  const line = dialog.locator('.subcard', {hasText: 'Actions'}).locator('.message.error');
+  await line.waitFor();
+  assert.equal(await line.textContent(), 'The disk could not be read: it may have failed or be on its way out. ' +
+               'Nothing can be done to it until it can be read again.');
+  assert.deepEqual(await live(), [], 'no button acts on the unread disk');
+  await screenshot(page, 'follow-disk-unread');
+
+  await page.unroute(f.service.url, refuse);
+  await until('the buttons to work again', async () => (await live()).includes('Locate off'), 30000);
+  assert.equal(await line.isHidden(), true, 'the read error is gone with the good read');
+  assert.deepEqual(page.errors, []);
+});
