@@ -1,9 +1,12 @@
 #include "service_harness.h"
 
+#include <errno.h>
 #include <sched.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,8 +14,11 @@
 
 #include "brs_server.h"
 #include "brs_soap.h"
+#include "connection_gate.h"
 #include "emu_sg_startup.h"
+#include "http_connection.h"
 #include "http_dispatch.h"
+#include "socket_queue.h"
 
 namespace fuzzsvc {
 namespace {
@@ -24,22 +30,6 @@ std::string g_dir;  // the service's configuration, event log and log, removed a
 void RemoveDir() {
     std::error_code ec;
     std::filesystem::remove_all(g_dir, ec);
-}
-
-// The bytes of the current connection.
-const char* g_in = nullptr;
-size_t g_left = 0;
-
-size_t Receive(struct soap*, char* buf, size_t len) {
-    const size_t n = len < g_left ? len : g_left;
-    std::memcpy(buf, g_in, n);
-    g_in += n;
-    g_left -= n;
-    return n;
-}
-
-int Send(struct soap*, const char*, size_t) {
-    return SOAP_OK;
 }
 
 void Die(const char* what) {
@@ -77,19 +67,56 @@ std::string Session() {
     return g_sid;
 }
 
+// The intake a running service has, over one socket pair per input: the head checks, the
+// buffering and the refusals are the real ones.
+ConnectionGate& Intake() {
+    static ConnectionGate* gate = [] {
+        ConnectionGate::Limits limits;
+        limits.maxBody = brsSoap::kMaxRequestBytes;
+        return new ConnectionGate(
+            limits, renderRefusals(*g_server.masterSoap),
+            [](std::string_view sid) { return g_server.checkSession(std::string(sid)); });
+    }();
+    return *gate;
+}
+
 void Serve(const std::string& request) {
-    brsSoap engine(*g_server.masterSoap, nullptr);
-    engine.socket = SOAP_INVALID_SOCKET;
-    engine.recvfd = -1;
-    engine.sendfd = -1;
-    engine.frecv = Receive;
-    engine.fsend = Send;
-    g_in = request.data();
-    g_left = request.size();
-    dispatchRequest(&engine, g_server.services);
-    soap_destroy(&engine);
-    soap_end(&engine);
-    soap_free_cookies(&engine);
+    ConnectionGate& gate = Intake();
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0)
+        Die("no socket pair");
+    const int client = pair[0];
+    gate.Add(pair[1], std::chrono::steady_clock::now());
+    // The client's side: send everything, then read whatever comes back until the intake
+    // closes, while the intake and (once the request is whole) a worker's context run.
+    size_t sent = 0;
+    bool halfClosed = false;
+    char sink[65536];
+    for (;;) {
+        if (sent < request.size()) {
+            ssize_t n = send(client, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+            if (n > 0) sent += static_cast<size_t>(n);
+            if (n < 0 && errno != EAGAIN) sent = request.size();
+        } else if (!halfClosed) {
+            shutdown(client, SHUT_WR);
+            halfClosed = true;
+        }
+        gate.Poll(0);
+        while (gate.HasReady()) {
+            QueuedConnection queued = gate.NextReady();
+            gate.TakeReady();
+            brsSoap engine(*g_server.masterSoap, nullptr);
+            engine.BeginRequest(queued);
+            dispatchRequest(&engine, g_server.services);
+            soap_destroy(&engine);
+            soap_end(&engine);
+            soap_free_cookies(&engine);
+            gate.Finished(queued.connection);
+        }
+        ssize_t got = recv(client, sink, sizeof sink, 0);
+        if (got == 0 || (got < 0 && errno != EAGAIN)) break;
+    }
+    close(client);
 }
 
 std::string Post(const std::string& path, const std::string& contentType, const std::string& body,

@@ -36,6 +36,7 @@ unit=$root/usr/lib/systemd/system/hxraidsvc.service
 [ -f "$unit" ] || fail "no systemd unit"
 grep -qx 'ExecStart=/usr/sbin/hxraidsvc' "$unit" || fail "the unit does not start /usr/sbin/hxraidsvc"
 grep -qx 'Type=forking' "$unit" || fail "the unit does not expect the service to detach"
+grep -qx 'LimitNOFILE=65536' "$unit" || fail "the unit leaves the service at the default descriptor limit"
 if dpkg-deb -c "$deb" | awk '{print $6}' | grep -q '^\./etc'; then
     fail "the package ships files under /etc"
 fi

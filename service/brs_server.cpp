@@ -1,8 +1,8 @@
 #include "brs_server.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <libintl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string_view>
 
 #include "ark.h"
 #include "connection_gate.h"
@@ -34,17 +34,17 @@ const char* const kDomainSettingKeys[] = {"RebuildPriority", "AutoRebuild", "Ign
 
 constexpr unsigned kRetrySeconds = 1;
 
-// A whole request (head and body) must arrive within this time of its accept.
-constexpr auto kRequestTime = std::chrono::seconds(10);
-// Connections still waiting for their head; past this the longest-waiting one is dropped.
-constexpr size_t kMaxWaiting = 512;
-// Connections whose head has arrived but that found the ring full; past this the accept loop
-// leaves new ones in the listen backlog.
-constexpr size_t kMaxReady = 256;
-// Connections taken from the backlog in one go.
-constexpr int kAcceptBurst = 32;
 // The longest the loop sleeps without a reason to wake.
 constexpr int kPollMs = 1000;
+
+// What the intake may hold: far below the descriptor limit the service is started with, and a
+// memory bound that a crowd of clients sending large bodies slowly cannot push past.
+ConnectionGate::Limits intakeLimits() {
+    ConnectionGate::Limits limits;
+    limits.requestTime = std::chrono::seconds(10);
+    limits.maxBody = brsSoap::kMaxRequestBytes;
+    return limits;
+}
 
 // Copies an option value; false when it does not fit (a cut path would name another file).
 bool copyOption(char (&dest)[brsServer::kPathSize], const char* text) {
@@ -222,28 +222,32 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
     deps.smartInterval = &smartInterval;
     if (!eventLogger.Start(deps)) logPrint(kLogError, "fail to init event logger");
 
-    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wakeFd < 0) {
-        logPrint(kLogError, "fail to create the accept loop's wake-up: %s", std::strerror(errno));
-        setServiceSpecificExitCode(1);
-    } else if (pool.Start(*masterSoap, [this](struct soap* engine) {
-                   return dispatchRequest(engine, services);
-               }) == 0) {
-        // Accepting would queue connections nobody answers.
-        logPrint(kLogError, "no worker thread could be started");
-        setServiceSpecificExitCode(1);
-    } else {
-        pool.SetSpaceSignal(m_wakeFd);
-        logPrint(kLogInfo, gettext("service started on port %d"), port);
-        acceptLoop();
-    }
+    {
+        // The intake outlives the workers: they hand it the replies of the requests still
+        // queued when the loop ends.
+        ConnectionGate gate(
+            intakeLimits(), renderRefusals(*masterSoap),
+            [this](std::string_view sid) { return sessions.Check(std::string(sid)); });
+        m_wakeFd = gate.wakeFd();
+        if (pool.Start(
+                *masterSoap,
+                [this](struct soap* engine) { return dispatchRequest(engine, services); },
+                [&gate](HttpConnection* connection) { gate.Finished(connection); }) == 0) {
+            // Accepting would queue connections nobody answers.
+            logPrint(kLogError, "no worker thread could be started");
+            setServiceSpecificExitCode(1);
+        } else {
+            pool.SetSpaceSignal(gate.wakeFd());
+            logPrint(kLogInfo, gettext("service started on port %d"), port);
+            acceptLoop(gate);
+        }
 
-    if (consoleMode()) logPrint(kLogDebug, "Waiting for threadpool to terminate...");
-    pool.Stop();
-    pool.SetSpaceSignal(-1);
-    int wake = m_wakeFd.exchange(-1);
-    if (wake >= 0) close(wake);
-    if (consoleMode()) logPrint(kLogDebug, "done");
+        if (consoleMode()) logPrint(kLogDebug, "Waiting for threadpool to terminate...");
+        pool.Stop();
+        pool.SetSpaceSignal(-1);
+        m_wakeFd = -1;
+        if (consoleMode()) logPrint(kLogDebug, "done");
+    }
 
     soap_destroy(masterSoap.get());
     soap_end(masterSoap.get());
@@ -254,61 +258,19 @@ void brsServer::Run(int /*argc*/, char** /*argv*/) {
     logClose();
 }
 
-void brsServer::acceptLoop() {
-    using Clock = ConnectionGate::Clock;
-    ConnectionGate gate(kRequestTime, kMaxWaiting);
-    std::vector<pollfd> fds;
-    // The listener is polled here; accepting must not wait again.
-    masterSoap->accept_timeout = -1;
-    Clock::time_point acceptPausedUntil{};
+void brsServer::acceptLoop(ConnectionGate& gate) {
+    // The gate accepts until the backlog is empty, so the listener must not block.
+    int flags = fcntl(masterSocket, F_GETFL);
+    fcntl(masterSocket, F_SETFL, flags | O_NONBLOCK);
+    gate.Listen(
+        masterSocket,
+        [](int error) { logPrint(kLogError, "soapService->accept: %s", std::strerror(error)); },
+        std::chrono::seconds(kRetrySeconds));
     while (!stopFlag) {
         while (gate.HasReady() && pool.Push(gate.NextReady()) == 0) gate.TakeReady();
-
-        Clock::time_point now = Clock::now();
-        bool accepting = gate.ready() < kMaxReady && now >= acceptPausedUntil;
-        fds.clear();
-        fds.push_back({m_wakeFd, POLLIN, 0});
-        fds.push_back({accepting ? masterSocket : -1, POLLIN, 0});
-        gate.Watch(fds);
-        int timeout = gate.MsUntilNextDeadline(now);
-        if (timeout < 0 || timeout > kPollMs) timeout = kPollMs;
-        if (!accepting && now < acceptPausedUntil) {
-            auto pause = std::chrono::ceil<std::chrono::milliseconds>(acceptPausedUntil - now);
-            timeout = std::min<int>(timeout, static_cast<int>(pause.count()));
-        }
-        if (poll(fds.data(), fds.size(), timeout) < 0) {
-            if (errno != EINTR) {
-                logPrint(kLogError, "accept loop: poll failed: %s", std::strerror(errno));
-                sleep(kRetrySeconds);
-            }
-            continue;
-        }
-        if (fds[0].revents != 0) {
-            eventfd_t ignored;
-            eventfd_read(m_wakeFd, &ignored);
-        }
-        gate.Check(fds, 2);
-        if (fds[1].revents != 0) {
-            for (int i = 0; i < kAcceptBurst && !stopFlag; ++i) {
-                SOAP_SOCKET s = soap_accept(masterSoap.get());
-                if (soap_valid_socket(s)) {
-                    // The gate owns the socket now; the master must not close it at its next
-                    // accept.
-                    masterSoap->socket = SOAP_INVALID_SOCKET;
-                    gate.Add(s, Clock::now());
-                    continue;
-                }
-                // An empty backlog reports no system error; anything else is worth a line and
-                // a pause, so a persistent failure (no descriptors left) does not spin.
-                if (masterSoap->errnum != 0) {
-                    logSoapError(masterSoap.get(), "soapService->accept");
-                    acceptPausedUntil = Clock::now() + std::chrono::seconds(kRetrySeconds);
-                }
-                break;
-            }
-        }
-        gate.Expire(Clock::now());
+        gate.Poll(kPollMs);
     }
+    gate.Listen(-1, nullptr, {});
     // Connections not yet handed on are closed with the gate.
 }
 

@@ -6,6 +6,7 @@
 
 #include "brs_soap.h"
 #include "config_store.h"
+#include "connection_gate.h"
 #include "cservice.h"
 #include "event_logger.h"
 #include "rpc_services.h"
@@ -59,11 +60,12 @@ public:
 private:
     bool parseOptions(int argc, char** argv);
     bool resolvePort();
-    void acceptLoop();
+    void acceptLoop(ConnectionGate& gate);
 
     // Problems found while reading the options, reported once the log is open.
     std::string m_optionError;
-    // Wakes the accept loop: a worker made room in the ring, or Stop was called.
+    // Wakes the accept loop (the intake's eventfd): a worker made room in the ring or finished a
+    // reply, or Stop was called.
     std::atomic<int> m_wakeFd{-1};
 };
 

@@ -3,10 +3,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "file_server.h"
+#include "http_connection.h"
 #include "socket_queue.h"
 
 brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
@@ -19,46 +19,57 @@ brsSoap::brsSoap() : soap(SOAP_C_UTFSTRING, SOAP_C_UTFSTRING) {
     recv_maxlength = kMaxRequestBytes;
     // Set directly rather than through the GET plugin, whose shared counters are unlocked.
     fget = httpGetHandler;
-    m_engineReceive = frecv;
-    frecv = receive;
 }
 
 brsSoap::brsSoap(const brsSoap& listener, ThreadPool* workerPool)
     : soap(static_cast<const soap&>(listener)),
       pool(workerPool),
       services(listener.services),
-      wwwDir(listener.wwwDir),
-      m_engineReceive(listener.m_engineReceive) {}
+      wwwDir(listener.wwwDir) {
+    frecv = receive;
+    fsend = send;
+    // The intake closes the connection once the reply is out; the engine must not.
+    fclose = keepOpen;
+    fclosesocket = keepSocket;
+    fshutdownsocket = keepBothWays;
+}
 
 void brsSoap::BeginRequest(const QueuedConnection& connection) {
     socket = connection.socket;
-    m_deadline = connection.deadline;
-    m_requestBytes = connection.requestBytes;
-    m_received = 0;
-    recv_timeout = 10;
+    m_connection = connection.connection;
+    m_readAt = 0;
 }
 
 size_t brsSoap::receive(struct soap* engine, char* buffer, size_t length) {
     auto* self = static_cast<brsSoap*>(engine);
-    if (self->m_requestBytes != 0) {
-        // Past its announced end the request is over: the engine must not wait for more (a
-        // multipart body without its boundary would otherwise be read until the deadline).
-        if (self->m_received >= self->m_requestBytes) return 0;
-        length = static_cast<size_t>(
-            std::min<uint64_t>(length, self->m_requestBytes - self->m_received));
-    }
-    if (self->m_deadline != std::chrono::steady_clock::time_point::max()) {
-        using std::chrono::microseconds;
-        long long left = std::chrono::duration_cast<microseconds>(self->m_deadline -
-                                                                  std::chrono::steady_clock::now())
-                             .count();
-        // After the deadline only what has already arrived is read. Negative: microseconds.
-        left = std::clamp<long long>(left, 1, INT_MAX);
-        self->recv_timeout = -static_cast<int>(left);
-    }
-    size_t got = self->m_engineReceive(engine, buffer, length);
-    self->m_received += got;
-    return got;
+    if (self->m_connection == nullptr) return 0;
+    const std::string& request = self->m_connection->request;
+    // Past its announced end the request is over: the engine must not wait for more (a
+    // multipart body without its boundary would otherwise be read to the end of the buffer).
+    size_t end =
+        static_cast<size_t>(std::min<uint64_t>(request.size(), self->m_connection->requestBytes));
+    size_t n = std::min(length, end - std::min(end, self->m_readAt));
+    std::memcpy(buffer, request.data() + self->m_readAt, n);
+    self->m_readAt += n;
+    return n;
+}
+
+int brsSoap::send(struct soap* engine, const char* data, size_t length) {
+    auto* self = static_cast<brsSoap*>(engine);
+    if (self->m_connection != nullptr) self->m_connection->reply.append(data, length);
+    return SOAP_OK;
+}
+
+int brsSoap::keepOpen(struct soap*) {
+    return SOAP_OK;
+}
+
+int brsSoap::keepSocket(struct soap*, SOAP_SOCKET) {
+    return SOAP_OK;
+}
+
+int brsSoap::keepBothWays(struct soap*, SOAP_SOCKET, int) {
+    return SOAP_OK;
 }
 
 const char* requestCookie(struct soap* engine, const char* name) {

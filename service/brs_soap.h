@@ -2,30 +2,33 @@
 
 #include <stdsoap2.h>
 
-#include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 class ThreadPool;
+struct HttpConnection;
 struct QueuedConnection;
 struct RpcServices;
 
 // The service's HTTP engine context: UTF-8 strings, 10 s receive/send/connect time-outs, a 5 s
 // accept time-out, SO_REUSEADDR, uploads bounded to kMaxRequestBytes, GET requests answered by
-// httpGetHandler. Every context the service makes is
-// a brsSoap, so the engine's callbacks may cast back to it.
+// httpGetHandler. Every context the service makes is a brsSoap, so the engine's callbacks may
+// cast back to it.
 class brsSoap : public soap {
 public:
     static constexpr unsigned long long kMaxRequestBytes = 64ull << 20;
 
     brsSoap();
-    // A worker's own copy of the master context.
+    // A worker's own copy of the master context. It never touches a socket: it reads the
+    // request the intake received and writes its reply into the connection's memory.
     brsSoap(const brsSoap& master, ThreadPool* pool);
     brsSoap(const brsSoap&) = delete;
     brsSoap& operator=(const brsSoap&) = delete;
 
-    // Serves the connection under its limits: every read of the request waits at most until
-    // its deadline, and nothing past the request's announced size is read.
+    // Serves the connection's request, as the intake read it whole.
     void BeginRequest(const QueuedConnection& connection);
+    // The connection being served, or null.
+    HttpConnection* connection() const { return m_connection; }
 
     ThreadPool* pool = nullptr;
     // What the GET side serves from: the service's sessions and event log, and the web folder
@@ -35,11 +38,13 @@ public:
 
 private:
     static size_t receive(struct soap* engine, char* buffer, size_t length);
+    static int send(struct soap* engine, const char* data, size_t length);
+    static int keepOpen(struct soap* engine);
+    static int keepSocket(struct soap* engine, SOAP_SOCKET socket);
+    static int keepBothWays(struct soap* engine, SOAP_SOCKET socket, int how);
 
-    size_t (*m_engineReceive)(struct soap*, char*, size_t) = nullptr;
-    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
-    uint64_t m_requestBytes = 0;
-    uint64_t m_received = 0;
+    HttpConnection* m_connection = nullptr;
+    size_t m_readAt = 0;
 };
 
 // The value of the cookie `name` that the client sent with the current request, or null. The

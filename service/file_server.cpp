@@ -1,11 +1,15 @@
 #include "file_server.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 
 #include "brs_soap.h"
 #include "event_logger.h"
 #include "file_source.h"
+#include "http_connection.h"
 #include "rpc_services.h"
 #include "session_table.h"
 
@@ -42,6 +46,37 @@ FILE* openEventLogBackup(EventLogger& eventLogger) {
     std::string path;
     if (!eventLogger.Backup(path)) return nullptr;
     return std::fopen(path.c_str(), "rb");
+}
+
+// Hands the open file to the intake to send after the reply head, so a large log is never held
+// in memory. The head is the engine's own for an empty body, with the file's length put in.
+// False when the head is not the expected shape: then the file goes through the engine.
+bool replyFromFile(struct soap* engine, FILE* file, const char* mimeType) {
+    HttpConnection* connection = static_cast<brsSoap*>(engine)->connection();
+    struct stat st {};
+    if (connection == nullptr || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    int fd = dup(fileno(file));
+    if (fd < 0) return false;
+    const size_t before = connection->reply.size();
+    engine->http_content = mimeType;
+    static const char kEmpty[] = "\r\nContent-Length: 0\r\n";
+    constexpr size_t kValueAt = sizeof("\r\nContent-Length: ") - 1;
+    if (soap_response(engine, SOAP_FILE) != SOAP_OK || soap_end_send(engine) != SOAP_OK) {
+        ::close(fd);
+        return true;  // the engine's error stands; nothing more goes out
+    }
+    size_t at = connection->reply.find(kEmpty, before);
+    if (at == std::string::npos) {
+        ::close(fd);
+        connection->reply.resize(before);
+        return false;
+    }
+    connection->reply.replace(at + kValueAt, 1, std::to_string(st.st_size));
+    connection->replyFile = fd;
+    connection->replyFileAt = 0;
+    connection->replyFileLeft = static_cast<uint64_t>(st.st_size);
+    return true;
 }
 
 }  // namespace
@@ -106,6 +141,10 @@ int serveFile(struct soap* engine, const char* path, const char* mimeType) {
         file = access.open(name, "rb");
     }
     if (file == nullptr) return kNotFound;
+    if (std::strcmp(path, "/eventlog") == 0 && replyFromFile(engine, file, mimeType)) {
+        access.close(file);
+        return engine->error;
+    }
 
     engine->http_content = mimeType;
     if (soap_response(engine, SOAP_FILE) != SOAP_OK) {

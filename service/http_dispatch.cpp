@@ -1,15 +1,13 @@
 #include "http_dispatch.h"
 
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "brs_soap.h"
 #include "dispatcher.h"
+#include "http_connection.h"
+#include "socket_queue.h"
 
 namespace {
 
@@ -83,36 +81,21 @@ bool firstAttachment(struct soap* engine, RpcUpload& upload) {
     return false;
 }
 
-// Answers an upload whose body is refused unread. Closing the socket while the client is still
-// sending would reset the connection and lose the answer, so our side is finished first and the
-// client's bytes are let drain for a moment.
-int refuseUnread(struct soap* engine, int sent) {
-    if (!soap_valid_socket(engine->socket)) return sent;
-    ::shutdown(engine->socket, SHUT_WR);
-    timeval wait{0, 200 * 1000};
-    setsockopt(engine->socket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    char scratch[16384];
-    while (std::chrono::steady_clock::now() < until &&
-           ::recv(engine->socket, scratch, sizeof scratch, 0) > 0) {
-    }
-    return sent;
-}
-
-// The upload route after the request head: the path and the session are checked before any of
-// the body is read, and a body over the engine's bound is refused unread.
+// The upload route after the request head: the path and the session are checked before the
+// body is parsed. The intake took a large body in only with a live session, and refused one over
+// the bound unread.
 int serveUpload(struct soap* engine, RpcServices& services, value& reply) {
     int domain = 0, controller = 0;
     if (!uploadTarget(engine->path, domain, controller)) {
-        return refuseUnread(engine, soap_send_empty_response(engine, kBadRequest));
+        return soap_send_empty_response(engine, kBadRequest);
     }
     SoapRpcContext session(engine, services);
     if (!hasLiveSession(session)) {
         setRpcError(reply, kRpcUnauthorized, "Unauthorized");
-        return refuseUnread(engine, sendReply(engine, reply));
+        return sendReply(engine, reply);
     }
     if (engine->recv_maxlength != 0 && engine->length > engine->recv_maxlength) {
-        return refuseUnread(engine, soap_send_empty_response(engine, kPayloadTooLarge));
+        return soap_send_empty_response(engine, kPayloadTooLarge);
     }
     // A body cut short or past the bound leaves no usable image.
     if (soap_end_recv(engine) != SOAP_OK) return soap_send_empty_response(engine, kBadRequest);
@@ -170,7 +153,7 @@ int dispatchRequest(struct soap* engine, RpcServices& services) {
     if (isUploadPath(engine->path)) return serveUpload(engine, services, reply);
     // The engine would make room for the announced length before reading any of it.
     if (engine->recv_maxlength != 0 && engine->length > engine->recv_maxlength) {
-        return refuseUnread(engine, soap_send_empty_response(engine, kPayloadTooLarge));
+        return soap_send_empty_response(engine, kPayloadTooLarge);
     }
 
     // The engine forgets the announced length once it has read the body.
@@ -192,4 +175,35 @@ int dispatchRequest(struct soap* engine, RpcServices& services) {
     SoapRpcContext ctx(engine, services);
     runRpcCall(request, ctx, reply);
     return sendReply(engine, reply);
+}
+
+ConnectionGate::Refusals renderRefusals(const brsSoap& master) {
+    ConnectionGate::Refusals refusals;
+    // Rendered by a worker's kind of context, so they match what a worker would send.
+    auto render = [&master](auto&& write) {
+        HttpConnection target;
+        QueuedConnection queued;
+        queued.connection = &target;
+        brsSoap engine(master, nullptr);
+        engine.BeginRequest(queued);
+        write(&engine);
+        soap_destroy(&engine);
+        soap_end(&engine);
+        return target.reply;
+    };
+    for (int status : {400, 413, 414, 501, 505}) {
+        refusals.byStatus[status] =
+            render([status](struct soap* e) { soap_send_empty_response(e, status); });
+    }
+    refusals.unauthorized = render([](struct soap* e) {
+        value reply = newRpcReply();
+        setRpcError(reply, kRpcUnauthorized, "Unauthorized");
+        sendReply(e, reply);
+    });
+    refusals.parseError = render([](struct soap* e) {
+        value reply = newRpcReply();
+        setRpcError(reply, kRpcParseError, "Parse error");
+        sendReply(e, reply);
+    });
+    return refusals;
 }

@@ -2,7 +2,10 @@
 
 #include <stdsoap2.h>
 
+#include "connection_gate.h"
 #include "rpc_services.h"
+
+class brsSoap;
 
 // Serves one accepted connection: a GET is answered by the file handler inside the engine's
 // receive step (an error status is sent here as an empty reply), a POST to "/fwupdate/<d>/<i>"
@@ -12,3 +15,7 @@
 // engine's bound an empty 413.
 // Returns the engine's status.
 int dispatchRequest(struct soap* engine, RpcServices& services);
+
+// The replies the intake sends on its own (empty ones with the statuses it refuses heads with,
+// the JSON-RPC answers to a large body without a session), as the engine writes them.
+ConnectionGate::Refusals renderRefusals(const brsSoap& master);

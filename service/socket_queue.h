@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+struct HttpConnection;
+
 // An accepted connection on its way to a worker, with the limits its request is read under.
 struct QueuedConnection {
     int socket = -1;
@@ -12,6 +14,8 @@ struct QueuedConnection {
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
     // Bytes of the whole request as its head announced them; 0 when not known.
     uint64_t requestBytes = 0;
+    // The request as the intake read it, and where the worker writes the reply.
+    HttpConnection* connection = nullptr;
 };
 
 // The ring of accepted connections between the accept loop and the workers: 16 slots, one kept

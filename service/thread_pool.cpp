@@ -21,8 +21,9 @@ ThreadPool::~ThreadPool() {
     Stop();
 }
 
-int ThreadPool::Start(const brsSoap& master, RequestHandler handler) {
+int ThreadPool::Start(const brsSoap& master, RequestHandler handler, FinishedHandler finished) {
     m_handler = std::move(handler);
+    m_finished = std::move(finished);
     while (m_count < kMaxWorkers) {
         auto* copy = new brsSoap(master, this);
         int rc = pthread_create(&m_thread[m_count], nullptr, Worker, copy);
@@ -51,8 +52,9 @@ void* ThreadPool::Worker(void* arg) noexcept {
         soap_destroy(copy);
         soap_end(copy);
         soap_free_cookies(copy);
-        // Whatever the request's road, the connection ends with it.
-        if (soap_valid_socket(copy->socket)) soap_force_closesock(copy);
+        // Whatever the request's road, the intake sends what was written and closes.
+        copy->socket = SOAP_INVALID_SOCKET;
+        copy->pool->m_finished(connection.connection);
     }
     return nullptr;
 }

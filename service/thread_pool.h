@@ -11,10 +11,12 @@ struct soap;
 
 // Serves one accepted connection on a worker's engine context; returns the engine's status.
 using RequestHandler = std::function<int(struct soap*)>;
+// Takes a served connection back, its reply written.
+using FinishedHandler = std::function<void(HttpConnection*)>;
 
 // The connection workers: up to kMaxWorkers threads, each with its own copy of the master
-// engine context, taking accepted connections from the ring and serving one request on each
-// with the handler Start was given.
+// engine context, taking whole requests from the ring and serving each with the handler Start
+// was given; the reply goes back to the intake, which sends it.
 // Start and Stop are called by the accept thread only; Push and Pop from any thread.
 class ThreadPool {
 public:
@@ -28,7 +30,7 @@ public:
 
     // Starts workers until kMaxWorkers run or a thread cannot be created (logged). Returns the
     // number started.
-    int Start(const brsSoap& master, RequestHandler handler);
+    int Start(const brsSoap& master, RequestHandler handler, FinishedHandler finished);
     // 0, or SocketQueue::kFull when the ring is full.
     int Push(const QueuedConnection& connection) { return m_queue.Push(connection); }
     int Push(int socket) { return m_queue.Push(socket); }
@@ -44,6 +46,7 @@ private:
     static void* Worker(void* copy) noexcept;
 
     RequestHandler m_handler;
+    FinishedHandler m_finished;
     int m_count = 0;
     brsSoap* m_soap[kMaxWorkers] = {};
     pthread_t m_thread[kMaxWorkers] = {};
