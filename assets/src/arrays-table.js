@@ -6,7 +6,7 @@ import {table, patchRows, badge, progressBar} from './rows.js';
 import {memberDiskIds} from './devices.js';
 
 export function arraysTable() {
-  return table('Arrays', ['Name', 'RAID level', 'Capacity', 'State', 'Cache policy', 'Members', '']);
+  return table('Arrays', ['Name', 'RAID level', 'Capacity', 'State', 'Cache policy', 'Members', ''], {stacked: true});
 }
 
 function memberText(vd, disksById) {
@@ -27,7 +27,7 @@ export function renderArrays(tbody, data, onManage) {
   patchRows(tbody, data.arrays.map((vd) => ({
     key: vd.id,
     data: [vd, memberText(vd, disksById)],
-    build: () => h('tr', {'data-array-id': String(vd.id)},
+    build: () => h('tr', {'data-array-id': String(vd.id), class: arrayState(vd.array).kind === 'bad' ? 'attention' : null},
       h('th', {scope: 'row'}, vd.array.aname || '(no name)'),
       h('td', {}, levelName(vd.array.raidlevel, vd.array.sub_raidlevel)),
       h('td', {class: 'num'}, sectors(vd.capacity)),

@@ -46,7 +46,7 @@ function batteryPart(domain, ctrl, refresh) {
 
 function controllerCard(domain, ctrl, refresh) {
   const info = ctrl.info;
-  return h('article', {class: 'controller', 'data-controller': String(ctrl.id)},
+  return h('article', {class: 'controller', 'data-controller': String(ctrl.id), tabindex: '-1'},
     h('h3', {}, h('span', {class: 'fa fa-server', 'aria-hidden': 'true'}), ' ', info.product_str,
       h('span', {class: 'muted'}, ' (controller ' + ctrl.id + ')')),
     facts([

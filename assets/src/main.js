@@ -8,6 +8,9 @@ import {overviewPage} from './overview-view.js';
 import {eventLogPage} from './event-log-view.js';
 import {settingsPage} from './settings-view.js';
 import {firmwarePage} from './firmware-view.js';
+import {startPolling, stopPolling, onRound} from './poller.js';
+import {renderHealth, clearHealth, setPageTitle} from './health.js';
+import {showDevice} from './overview-view.js';
 
 // `perDomain`: the page shows one domain, so the domain picker goes with it.
 const pages = [
@@ -32,7 +35,7 @@ function showPage(entry) {
     p.section.hidden = !active;
   }
   byId('domain-picker').hidden = store.domainCount < 2 || !entry.perDomain;
-  document.title = entry.title + ' - ' + byId('title').textContent;
+  setPageTitle(entry.title + ' - ' + byId('title').textContent);
   entry.page.show();
 }
 
@@ -67,12 +70,21 @@ async function startConsole() {
   }
   fill(byId('domain-select'), options);
   if (store.domain >= store.domainCount) setDomain(0);
+  startPolling();
   showPage(pageFromHash());
+  // Keyboard and screen reader users start at the heading of the page they came to.
+  const heading = current.section.querySelector('h2');
+  if (heading) {
+    heading.setAttribute('tabindex', '-1');
+    heading.focus();
+  }
 }
 
 function stopConsole() {
   if (current) current.page.hide();
   current = null;
+  stopPolling();
+  clearHealth();
 }
 
 async function loadServerInfo() {
@@ -98,6 +110,7 @@ async function resumeSession() {
   }
 }
 
+onRound((snapshot) => renderHealth(snapshot, showDevice));
 initSession(startConsole, stopConsole);
 buildNavigation();
 loadServerInfo();

@@ -1,8 +1,9 @@
-// The overview of the shown domain, refreshed every few seconds while it is on screen.
-import {h, fill, button} from './dom.js';
+// The overview of the shown domain, drawn from each read of the poller while it is on screen.
+import {h, fill, button, byId} from './dom.js';
 import {call} from './rpc.js';
-import {store, onDomainChange, setData} from './store.js';
-import {loadDomain} from './devices.js';
+import {store, onDomainChange, onData, setDomain} from './store.js';
+import {refreshShown, setFast, shownData, onRound} from './poller.js';
+import {ago} from './health.js';
 import {renderControllers} from './controllers-view.js';
 import {arraysTable, renderArrays} from './arrays-table.js';
 import {disksTable, renderDisks} from './disks-table.js';
@@ -12,13 +13,10 @@ import {openCreateDialog} from './create-array-dialog.js';
 import {messageLine, showError, clearMessage, attempt} from './notice.js';
 import {dateTime} from './format.js';
 
-const REFRESH_MS = 2000;
-
 const view = {
-  timer: null,
   running: false,
-  loading: null,
   controllersSig: null,
+  data: null,
 };
 
 function section(title, iconName, ...content) {
@@ -28,30 +26,13 @@ function section(title, iconName, ...content) {
            content);
 }
 
-// Reloads the domain and redraws what changed. Overlapping calls share one load.
+// After the user changed something: the shown domain is read whole, now.
 export function refreshOverview() {
-  if (view.loading) return view.loading;
-  const domain = store.domain;
-  view.loading = (async () => {
-    try {
-      const data = await loadDomain(domain);
-      if (domain !== store.domain) return;
-      draw(data);
-      setData(data);
-      clearMessage(view.refreshLine);
-      view.stamp.textContent = 'Updated ' + dateTime(Date.now() / 1000);
-    } catch (e) {
-      showError(view.refreshLine, 'The overview could not be refreshed', e);
-    } finally {
-      view.loading = null;
-      // The domain changed while this load ran: load the one now shown.
-      if (domain !== store.domain && view.running) refreshOverview();
-    }
-  })();
-  return view.loading;
+  return refreshShown();
 }
 
 function draw(data) {
+  view.data = data;
   view.heading.textContent = 'Domain ' + data.domain + ' (driver ' + data.driver.driver_name + ')';
   const sig = JSON.stringify([data.controllers, data.pcache, data.driver.hwraid]);
   if (sig !== view.controllersSig) {
@@ -62,13 +43,38 @@ function draw(data) {
   renderDisks(view.disks.tbody, data, (id) => openDiskDialog(id, refreshOverview));
 }
 
-function schedule() {
-  clearTimeout(view.timer);
-  if (!view.running) return;
-  view.timer = setTimeout(async () => {
-    if (document.visibilityState === 'visible') await refreshOverview();
-    schedule();
-  }, REFRESH_MS);
+// The time of the last good read, and whether what is on show is older than it should be.
+function drawStamp(snap, now = Date.now()) {
+  const result = snap.results.get(store.domain);
+  if (!result) return;
+  const stale = Boolean(snap.stale || result.error);
+  view.root.classList.toggle('stale', stale);
+  const error = snap.stale ? snap.stale.error : result.error;
+  if (error) showError(view.refreshLine, 'The overview could not be refreshed', error);
+  else clearMessage(view.refreshLine);
+  if (!result.at) view.stamp.textContent = '';
+  else if (stale) view.stamp.textContent = 'Last read ' + ago(now - result.at) + ' (' + dateTime(result.at / 1000) + ')';
+  else view.stamp.textContent = 'Updated ' + dateTime(result.at / 1000);
+}
+
+// Opens what a health line entry is about: its domain's overview, then its dialog.
+export async function showDevice(problem) {
+  if (problem.domain !== store.domain) {
+    byId('domain-select').value = String(problem.domain);
+    setDomain(problem.domain);
+  }
+  if (location.hash !== '#overview') location.hash = '#overview';
+  const data = await shownData();
+  if (!data || data.domain !== problem.domain) return;
+  if (problem.kind === 'array') openArrayDialog(problem.id, refreshOverview);
+  else if (problem.kind === 'disk') openDiskDialog(problem.id, refreshOverview);
+  else if (problem.kind === 'controller') {
+    const card = view.controllers.querySelector('[data-controller="' + problem.id + '"]');
+    if (card) {
+      card.scrollIntoView({block: 'center'});
+      card.focus();
+    }
+  }
 }
 
 export const overviewPage = {
@@ -81,6 +87,7 @@ export const overviewPage = {
     view.disks = disksTable();
     const rescanLine = messageLine();
     const createLine = messageLine();
+    view.root = root;
     const rescan = button('Rescan devices', (event) => attempt(rescanLine, 'Rescan failed', async () => {
       await call('RescanDevices', {domain: store.domain});
       await refreshOverview();
@@ -98,18 +105,25 @@ export const overviewPage = {
       section('Disks', 'hdd-o', view.disks.node));
     onDomainChange(() => {
       view.controllersSig = null;
+      view.data = null;
+      view.heading.textContent = 'Domain ' + store.domain;
+      view.stamp.textContent = '';
       view.arrays.tbody.replaceChildren();
       view.disks.tbody.replaceChildren();
-      if (view.running) refreshOverview();
     });
+    onData((data) => {
+      if (data.domain === store.domain) draw(data);
+    });
+    onRound((snap) => drawStamp(snap));
   },
   show() {
     view.running = true;
-    refreshOverview();
-    schedule();
+    if (!view.data) view.heading.textContent = 'Domain ' + store.domain;
+    if (store.data && store.data !== view.data) draw(store.data);
+    setFast(true);
   },
   hide() {
     view.running = false;
-    clearTimeout(view.timer);
+    setFast(false);
   },
 };

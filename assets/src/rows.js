@@ -15,6 +15,7 @@ export function patchRows(tbody, rows) {
     const existing = old.get(String(row.key));
     if (existing && existing.dataset.sig === sig) return existing;
     const tr = row.build();
+    labelCells(tr, tbody.headers);
     tr.dataset.key = String(row.key);
     tr.dataset.sig = sig;
     return tr;
@@ -26,10 +27,20 @@ export function patchRows(tbody, rows) {
   }
 }
 
-// A table with a caption and column headers inside a scroll box for narrow windows.
-export function table(caption, headers) {
+// Each cell carries its column's name, shown beside it where a narrow window stacks the row.
+function labelCells(tr, headers) {
+  if (!headers) return;
+  [...tr.children].forEach((cell, i) => {
+    if (headers[i]) cell.dataset.label = headers[i];
+  });
+}
+
+// A table with a caption and column headers. In a narrow window its rows become stacked
+// entries (`stacked`), or the table scrolls in its own box.
+export function table(caption, headers, {stacked = false} = {}) {
   const tbody = h('tbody', {});
-  const node = h('div', {class: 'table-wrap'},
+  tbody.headers = headers;
+  const node = h('div', {class: stacked ? 'table-wrap stacked' : 'table-wrap'},
                  h('table', {},
                    h('caption', {class: 'sr-only'}, caption),
                    h('thead', {}, h('tr', {}, headers.map((t) => h('th', {scope: 'col'}, t)))),

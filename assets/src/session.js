@@ -54,9 +54,10 @@ async function submitLogin(event) {
     await call('Login', {username: user, password});
     enterConsole(user);
   } catch (e) {
-    // The service answers a refused login with code 401 and no reason of its own.
-    showMessage(e.code === 401 ? 'Login failed: wrong user name or password.'
-                               : 'Login failed: ' + e.message, true);
+    // A refused login is code 401 with no reason of its own ("internal server error"); a
+    // reason the service does give (too many failed logins) is shown as it stands.
+    const wrong = e.code === 401 && (!e.message || e.message === 'internal server error');
+    showMessage(wrong ? 'Login failed: wrong user name or password.' : 'Login failed: ' + e.message, true);
     byId('password').select();
   } finally {
     submit.disabled = false;

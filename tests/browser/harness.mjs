@@ -202,3 +202,26 @@ export function watchCalls(page) {
   });
   return methods;
 }
+
+// Counts the page's JSON-RPC calls by method, from the requests it sends (not from timing).
+export function countCalls(page) {
+  let counts = new Map();
+  page.on('request', (request) => {
+    if (request.method() !== 'POST' || new URL(request.url()).pathname !== '/') return;
+    let method = '?';
+    try {
+      method = JSON.parse(request.postData() || '{}').method || '?';
+    } catch (e) {
+      // Not JSON-RPC: counted under '?'.
+    }
+    counts.set(method, (counts.get(method) || 0) + 1);
+  });
+  return {
+    total: () => [...counts.values()].reduce((a, b) => a + b, 0),
+    of: (method) => counts.get(method) || 0,
+    byMethod: () => Object.fromEntries([...counts.entries()].sort((a, b) => b[1] - a[1])),
+    reset() {
+      counts = new Map();
+    },
+  };
+}
