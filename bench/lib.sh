@@ -75,22 +75,25 @@ bench_stop_service() {
     wait "$SVC_PID" 2>/dev/null || true
 }
 
-# nginx serving a copy of what the service sends for /index.html; sets NGX_PORT and NGX_DIR.
+# nginx doing the same work as the service: one request per connection (keep-alive off), 4
+# workers, a listen backlog of 100 like the service's, serving a 200-byte file. Sets NGX_PORT and
+# NGX_DIR.
 bench_start_nginx() {
     NGX_DIR=$BENCH_TMP/nginx
     mkdir -p "$NGX_DIR/www" "$NGX_DIR/logs"
-    curl -s -o "$NGX_DIR/www/index.html" "http://127.0.0.1:$SVC_PORT/index.html"
+    head -c 200 /dev/zero | tr '\0' 'x' >"$NGX_DIR/www/file.html"
     NGX_PORT=$(bench_free_port)
     cat >"$NGX_DIR/nginx.conf" <<CONF
-worker_processes auto;
+worker_processes 4;
 pid $NGX_DIR/nginx.pid;
 error_log $NGX_DIR/logs/error.log;
 events { worker_connections 1024; }
 http {
     access_log off;
+    keepalive_timeout 0;
     include /etc/nginx/mime.types;
     server {
-        listen 127.0.0.1:$NGX_PORT;
+        listen 127.0.0.1:$NGX_PORT backlog=100;
         root $NGX_DIR/www;
     }
 }

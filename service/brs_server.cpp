@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <libintl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
@@ -262,6 +264,11 @@ void brsServer::acceptLoop(ConnectionGate& gate) {
     // The gate accepts until the backlog is empty, so the listener must not block.
     int flags = fcntl(masterSocket, F_GETFL);
     fcntl(masterSocket, F_SETFL, flags | O_NONBLOCK);
+    // A connection is handed over once its first bytes are there, so the read right after the
+    // accept usually finds the whole request and no epoll round is needed. One that stays
+    // silent is still accepted after about a second and meets its deadline as before.
+    int deferSeconds = 1;
+    setsockopt(masterSocket, IPPROTO_TCP, TCP_DEFER_ACCEPT, &deferSeconds, sizeof deferSeconds);
     gate.Listen(
         masterSocket,
         [](int error) { logPrint(kLogError, "soapService->accept: %s", std::strerror(error)); },

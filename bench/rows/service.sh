@@ -11,9 +11,10 @@ bench_shared_service() {
     bench_start_nginx
 }
 
-# nginx's requests/s for its copy of /index.html at c connections, measured once per run.
+# nginx's requests/s for its 200-byte file at c connections, keep-alive off, measured once per
+# run.
 nginx_rps() {
-    [ -z "${NGX_RPS[$1]:-}" ] && NGX_RPS[$1]=$(bench_wrk "$1" "http://127.0.0.1:$NGX_PORT/index.html")
+    [ -z "${NGX_RPS[$1]:-}" ] && NGX_RPS[$1]=$(bench_wrk "$1" "http://127.0.0.1:$NGX_PORT/file.html")
     echo "${NGX_RPS[$1]}"
 }
 
@@ -34,11 +35,13 @@ row_idle_cpu() {
         "$(awk -v a="$ngx0" -v b="$ngx1" 'BEGIN {printf "%.3f", (b - a) / 60 * 100}')"
 }
 
+# The HTTP rows: the service answers one request per connection, so nginx does so too.
 row_get_index() {
     bench_shared_service
     for c in 16 100 256; do
         bench_row "GET /index.html req/s, $c connections" \
-            "$(bench_wrk "$c" "http://127.0.0.1:$SHARED_SVC_PORT/index.html")" nginx "$(nginx_rps "$c")"
+            "$(bench_wrk "$c" "http://127.0.0.1:$SHARED_SVC_PORT/index.html")" "nginx no-ka" \
+            "$(nginx_rps "$c")"
     done
 }
 
@@ -48,7 +51,7 @@ row_rpc_server_info() {
     script=$(bench_rpc_script '{"jsonrpc":"2.0","id":1,"method":"GetServerInfo"}')
     for c in 16 100 256; do
         bench_row "JSON-RPC GetServerInfo req/s, $c connections" \
-            "$(bench_wrk "$c" "http://127.0.0.1:$SHARED_SVC_PORT/" "$script")" "nginx file" \
+            "$(bench_wrk "$c" "http://127.0.0.1:$SHARED_SVC_PORT/" "$script")" "nginx no-ka" \
             "$(nginx_rps "$c")"
     done
 }
@@ -58,8 +61,11 @@ row_rpc_vd_info() {
     local script cookie
     cookie=$(bench_login_cookie "$SHARED_SVC_PORT")
     script=$(bench_rpc_script '{"jsonrpc":"2.0","id":1,"method":"GetVDInfo","params":{"domain":0,"id":1}}' "$cookie")
-    bench_row "logged-in GetVDInfo req/s, 100 connections" \
-        "$(bench_wrk 100 "http://127.0.0.1:$SHARED_SVC_PORT/" "$script")" "nginx file" "$(nginx_rps 100)"
+    for c in 16 100 256; do
+        bench_row "logged-in GetVDInfo req/s, $c connections" \
+            "$(bench_wrk "$c" "http://127.0.0.1:$SHARED_SVC_PORT/" "$script")" "nginx no-ka" \
+            "$(nginx_rps "$c")"
+    done
 }
 
 # Resident memory once the service has answered 200,000 requests (GetServerInfo tops up what
@@ -72,7 +78,7 @@ row_rss_after_requests() {
         bench_wrk 16 "http://127.0.0.1:$SHARED_SVC_PORT/" "$script" >/dev/null
     done
     while [ "$ngx_sent" -lt "$BENCH_REQUESTS" ]; do
-        out=$(wrk -t 4 -c 100 -d 2s "http://127.0.0.1:$NGX_PORT/index.html" 2>&1)
+        out=$(wrk -t 4 -c 100 -d 2s "http://127.0.0.1:$NGX_PORT/file.html" 2>&1)
         ngx_sent=$((ngx_sent + $(echo "$out" | awk '/requests in/ {print $1}')))
     done
     bench_row "RSS after $BENCH_REQUESTS requests, MiB" "$(bench_rss_mib "$SHARED_SVC_PID")" \
