@@ -9,7 +9,7 @@ export const FULL_READ_MS = 30000;
 // A SMART status is an ATA command through the controller: once a minute per disk at most, and
 // only a few disks a read, so a large machine spreads them out.
 export const SMART_MS = 60000;
-const SMART_PER_READ = 8;
+const SMART_PER_READ = 16;
 
 // A failure of an optional part (no battery unit, no preserved cache) reads as null.
 async function optional(method, params) {
@@ -61,7 +61,7 @@ function wantsSmart(vd) {
 }
 
 // One domain's devices as last read: {driver, controllers, pcache, arrays: [VD with array],
-// disks: [VD with disk, smartFailing when its SMART threshold is exceeded]}.
+// disks: [VD with disk, smartFailing when its SMART threshold is exceeded], smartPending}.
 export class DomainReader {
   constructor(domain) {
     this.domain = domain;
@@ -152,8 +152,10 @@ export class DomainReader {
       else delete vd.smartFailing;
       return vd;
     });
+    // Disks whose SMART status is not known yet: until then nobody can say all is well.
+    const smartPending = disks.filter((vd) => wantsSmart(vd) && !this.smart.has(vd.id)).length;
     return {domain: this.domain, driver: this.driver, controllers: this.controllers, pcache: this.pcache,
-            arrays, disks};
+            arrays, disks, smartPending};
   }
 }
 

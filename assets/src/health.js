@@ -135,16 +135,24 @@ function staleNote(snapshot, now) {
     retry ? 'Trying again in ' + retry + ' s.' : '');
 }
 
+// {text, pending}: what was found well, and whether SMART statuses are still being read.
 function summary(snapshot) {
   let arrays = 0;
   let disks = 0;
+  let pending = 0;
   for (const result of snapshot.results.values()) {
     if (!result.data) continue;
     arrays += result.data.arrays.length;
     disks += result.data.disks.length;
+    pending += result.data.smartPending || 0;
   }
-  return 'All is well: ' + plural(snapshot.domainCount, 'domain', 'domains') + ', ' +
-         plural(arrays, 'array', 'arrays') + ', ' + plural(disks, 'disk', 'disks') + '.';
+  const what = plural(snapshot.domainCount, 'domain', 'domains') + ', ' + plural(arrays, 'array', 'arrays') + ', ' +
+               plural(disks, 'disk', 'disks');
+  if (pending) {
+    return {pending, text: 'No problems found so far in ' + what + '; the SMART status of ' +
+                           plural(pending, 'disk is', 'disks are') + ' still being read.'};
+  }
+  return {pending, text: 'All is well: ' + what + '.'};
 }
 
 // Draws the health line; `open(problem)` shows the device of an entry.
@@ -170,7 +178,9 @@ export function renderHealth(snapshot, open, now = Date.now()) {
     line = h('p', {class: 'health-line busy'}, icon('refresh'), ' Checking ' +
              plural(snapshot.domainCount, 'domain', 'domains') + '…');
   } else {
-    line = h('p', {class: 'health-line ok'}, icon('check'), ' ', summary(snapshot));
+    const {pending, text} = summary(snapshot);
+    line = pending ? h('p', {class: 'health-line busy'}, icon('refresh'), ' ', text)
+                   : h('p', {class: 'health-line ok'}, icon('check'), ' ', text);
   }
   fill(box, staleNote(snapshot, now), line);
 }

@@ -33,7 +33,8 @@ async function countMinute(scenario, name, ready, check) {
     const calls = countCalls(page);
     await login(page, service);
     await page.locator('tr[data-array-id]').first().waitFor();
-    await page.locator('#health .health-line:not(.busy), #health .health-line li').first().waitFor();
+    // Every disk's SMART status known (a few disks a round), or a problem found.
+    await page.locator('#health .health-line:not(.busy), #health .health-line li').first().waitFor({timeout: 60000});
     if (ready) await ready(page);
     // Counted from here: the first reads of every device are behind us.
     calls.reset();
