@@ -156,8 +156,9 @@ bool brsServer::Init(int argc, char** argv) {
         logPrint(kLogError, "fail to connect driver");
         return false;
     }
-    if (!eventLogger.Open(std::string(configDir) + "/eventlog.db")) {
-        logPrint(kLogError, "fail to init event logger");
+    std::string eventLogError;
+    if (!eventLogger.Open(std::string(configDir) + "/eventlog.db", eventLogError)) {
+        logPrint(kLogError, "fail to init event logger: %s", eventLogError.c_str());
         return false;
     }
     if (smtpGlobalInit() != 0) logPrint(kLogError, "fail to init mail client");

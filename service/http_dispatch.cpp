@@ -7,6 +7,7 @@
 #include "brs_soap.h"
 #include "dispatcher.h"
 #include "http_connection.h"
+#include "peer_address.h"
 #include "socket_queue.h"
 
 namespace {
@@ -23,6 +24,7 @@ public:
         : m_engine(engine), m_services(services), m_upload(upload) {}
 
     const char* Cookie(const char* name) override { return requestCookie(m_engine, name); }
+    std::string PeerAddress() override { return peerAddress(m_engine->socket); }
     void SetSessionCookie(const char* name, const char* text) override {
         soap_set_cookie(m_engine, name, text, nullptr, nullptr);
         soap_set_cookie_session(m_engine, name, nullptr, nullptr);

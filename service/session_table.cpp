@@ -24,7 +24,7 @@ std::string newUuidHex() {
 }
 
 SessionTable::SessionTable(SessionClock clock, uint32_t timeoutSeconds)
-    : m_clock(std::move(clock)), m_timeoutSeconds(timeoutSeconds) {}
+    : m_clock(std::move(clock)), m_timeoutSeconds(timeoutSeconds), m_throttle(m_clock) {}
 
 std::string SessionTable::Create() {
     MutexLock guard(m_lock);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "annotated_mutex.h"
+#include "login_throttle.h"
 
 // Milliseconds of a monotonic clock; the session table's only notion of time.
 using SessionClock = std::function<uint64_t()>;
@@ -38,9 +39,13 @@ public:
     bool Remove(const std::string& sid);
     size_t Count() const;
 
+    // Failed logins per client address, on the same clock.
+    LoginThrottle& Throttle() { return m_throttle; }
+
 private:
     SessionClock m_clock;
     uint32_t m_timeoutSeconds;
     mutable Mutex m_lock;
     std::map<std::string, uint64_t> m_sessions GUARDED_BY(m_lock);
+    LoginThrottle m_throttle;
 };

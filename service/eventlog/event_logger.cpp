@@ -4,10 +4,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "event_logger_impl.h"
+#include "log.h"
 #include "sqlite_statement.h"
 
 namespace {
@@ -21,6 +25,10 @@ constexpr const char* kSelectPage =
     "SELECT ev_time,ev_type,ev_code,ev_devname,ev_data FROM events_v1 "
     "order by ev_time desc, rowid desc LIMIT ? OFFSET ?";
 constexpr const char* kClear = "DELETE FROM events_v1";
+constexpr const char* kColumns = "PRAGMA table_info(events_v1)";
+// The table's columns in the order the statements above rely on.
+constexpr const char* kColumnNames[] = {"ev_time",    "ev_mailsent", "ev_type",
+                                        "ev_devname", "ev_code",     "ev_data"};
 
 // An administrator reading the live file with the sqlite3 tool holds its lock for a moment;
 // writers wait this long rather than lose the event.
@@ -33,6 +41,22 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Empty when events_v1 has the log's columns, else what it has instead.
+std::string foreignColumns(sqlite3* db) {
+    SqliteStatement s = sqlitePrepare(db, kColumns);
+    if (!s) return sqlite3_errmsg(db);
+    std::string found;
+    bool same = true;
+    size_t n = 0;
+    while (sqlite3_step(s.get()) == SQLITE_ROW) {
+        const std::string name = sqliteColumnText(s.get(), 1);
+        if (n >= std::size(kColumnNames) || name != kColumnNames[n]) same = false;
+        found += (n++ == 0 ? "" : ", ") + name;
+    }
+    if (same && n == std::size(kColumnNames)) return "";
+    return "table events_v1 has the columns (" + found + "), not the event log's six";
+}
+
 }  // namespace
 
 EventLogger::EventLogger() : m_impl(std::make_unique<Impl>()) {}
@@ -43,13 +67,25 @@ EventLogger::~EventLogger() {
 }
 
 bool EventLogger::Open(const std::string& dbPath) {
+    std::string ignored;
+    return Open(dbPath, ignored);
+}
+
+bool EventLogger::Open(const std::string& dbPath, std::string& error) {
     Close();
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(dbPath.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                              nullptr);
+    std::string reason;
     if (rc != SQLITE_OK || sqlite3_busy_timeout(db, kBusyTimeoutMs) != SQLITE_OK ||
         sqlite3_exec(db, kCreateTable, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        reason = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    } else {
+        reason = foreignColumns(db);
+    }
+    if (!reason.empty()) {
+        error = dbPath + ": " + reason;
         sqlite3_close(db);
         return false;
     }
@@ -62,6 +98,9 @@ void EventLogger::Close() {
     Stop();  // the threads use the connection
     if (m_impl->db) sqlite3_close(m_impl->db);
     m_impl->db = nullptr;
+    if (uint64_t lost = m_impl->losses.TakePending()) {
+        logPrint(kLogError, "event log: events lost since the last such line: %" PRIu64, lost);
+    }
 }
 
 bool EventLogger::IsOpen() const {
@@ -76,21 +115,44 @@ void EventLogger::Stop() {
 }
 
 bool EventLogger::Add(const EventLogEntry& entry) {
-    SqliteStatement s = sqlitePrepare(m_impl->db, kInsert);
-    if (!s) return false;
-    sqlite3_bind_int64(s.get(), 1, static_cast<sqlite3_int64>(time(nullptr)));
-    sqlite3_bind_int(s.get(), 2, entry.type);
-    sqlite3_bind_text(s.get(), 3, entry.devname.data(), static_cast<int>(entry.devname.size()),
-                      SQLITE_TRANSIENT);
-    sqlite3_bind_int(s.get(), 4, entry.code);
-    sqlite3_bind_text(s.get(), 5, entry.data.data(), static_cast<int>(entry.data.size()),
-                      SQLITE_TRANSIENT);
-    return sqlite3_step(s.get()) == SQLITE_DONE;
+    sqlite3* db = m_impl->db;
+    if (!db) return false;
+    std::string reason;
+    {
+        // The connection's own lock held over the statement, so the message read at the end is
+        // this statement's and not another thread's.
+        SqliteLock lock(db);
+        SqliteStatement s = sqlitePrepare(db, kInsert);
+        if (s) {
+            sqlite3_bind_int64(s.get(), 1, static_cast<sqlite3_int64>(time(nullptr)));
+            sqlite3_bind_int(s.get(), 2, entry.type);
+            sqlite3_bind_text(s.get(), 3, entry.devname.data(),
+                              static_cast<int>(entry.devname.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int(s.get(), 4, entry.code);
+            sqlite3_bind_text(s.get(), 5, entry.data.data(), static_cast<int>(entry.data.size()),
+                              SQLITE_TRANSIENT);
+            if (sqlite3_step(s.get()) == SQLITE_DONE) return true;
+        }
+        reason = sqlite3_errmsg(db);
+    }
+    if (uint64_t lost = m_impl->losses.Lost()) {
+        logPrint(kLogError,
+                 "event log: fail to add event: %s (events lost since the last such line: %" PRIu64
+                 ")",
+                 reason.c_str(), lost);
+    }
+    return false;
 }
 
 int EventLogger::Count() {
-    SqliteStatement s = sqlitePrepare(m_impl->db, kCount);
-    if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return -1;
+    sqlite3* db = m_impl->db;
+    if (!db) return -1;
+    SqliteLock lock(db);
+    SqliteStatement s = sqlitePrepare(db, kCount);
+    if (!s || sqlite3_step(s.get()) != SQLITE_ROW) {
+        logPrint(kLogError, "event log: fail to count events: %s", sqlite3_errmsg(db));
+        return -1;
+    }
     return sqlite3_column_int(s.get(), 0);
 }
 
@@ -98,8 +160,15 @@ int EventLogger::Get(int start, int length,
                      const std::function<void(const EventLogEntry&)>& callback) {
     // SQLite reads a negative LIMIT as "no limit".
     if (start < 0 || length < 0) return -1;
-    SqliteStatement s = sqlitePrepare(m_impl->db, kSelectPage);
-    if (!s) return -1;
+    sqlite3* db = m_impl->db;
+    if (!db) return -1;
+    // The callback runs between the steps, so the connection is not held for the whole loop;
+    // the message of a failure is read right after it.
+    SqliteStatement s = sqlitePrepare(db, kSelectPage);
+    if (!s) {
+        logPrint(kLogError, "event log: fail to read events: %s", sqlite3_errmsg(db));
+        return -1;
+    }
     sqlite3_bind_int(s.get(), 1, length);
     sqlite3_bind_int(s.get(), 2, start);
     int rows = 0;
@@ -114,7 +183,9 @@ int EventLogger::Get(int start, int length,
         if (callback) callback(entry);
         ++rows;
     }
-    return rc == SQLITE_DONE ? rows : -1;
+    if (rc == SQLITE_DONE) return rows;
+    logPrint(kLogError, "event log: fail to read events: %s", sqlite3_errstr(rc));
+    return -1;
 }
 
 bool EventLogger::Clear() {
@@ -130,22 +201,32 @@ bool EventLogger::Backup(std::string& backupPath) {
     // reading a whole file.
     std::string temp = target + ".XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        logPrint(kLogError, "event log: fail to back up to %s: %s", temp.c_str(),
+                 std::strerror(errno));
+        return false;
+    }
     close(fd);
 
     sqlite3* copy = nullptr;
-    bool ok = false;
-    if (sqlite3_open_v2(temp.c_str(), &copy, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", m_impl->db, "main");
-        if (backup) {
-            int step = sqlite3_backup_step(backup, -1);
-            sqlite3_backup_finish(backup);
-            ok = step == SQLITE_DONE && sqlite3_errcode(copy) == SQLITE_OK;
+    std::string reason;
+    if (sqlite3_open_v2(temp.c_str(), &copy, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        reason = copy != nullptr ? sqlite3_errmsg(copy) : "cannot open";
+    } else if (sqlite3_backup* backup = sqlite3_backup_init(copy, "main", m_impl->db, "main")) {
+        int step = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (step != SQLITE_DONE) {
+            reason = sqlite3_errstr(step);
+        } else if (sqlite3_errcode(copy) != SQLITE_OK) {
+            reason = sqlite3_errmsg(copy);
         }
+    } else {
+        reason = sqlite3_errmsg(copy);
     }
-    if (sqlite3_close(copy) != SQLITE_OK) ok = false;
-    if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) {
+    if (sqlite3_close(copy) != SQLITE_OK && reason.empty()) reason = "cannot close the copy";
+    if (reason.empty() && rename(temp.c_str(), target.c_str()) != 0) reason = std::strerror(errno);
+    if (!reason.empty()) {
+        logPrint(kLogError, "event log: fail to back up to %s: %s", target.c_str(), reason.c_str());
         unlink(temp.c_str());
         return false;
     }

@@ -32,10 +32,13 @@ public:
     EventLogger& operator=(const EventLogger&) = delete;
 
     // Opens (creating if missing) the database file `dbPath` and its table. The backup is
-    // written beside it as "eventlog.bak". False when the file cannot be opened or the table
-    // cannot be created; the logger is then closed. An open logger is closed first.
+    // written beside it as "eventlog.bak". False when the file cannot be opened, the table
+    // cannot be created or an existing events_v1 has not the six columns of the log; the logger
+    // is then closed, `error` names the file and the reason, and a file that exists is left as
+    // it was. An open logger is closed first.
+    bool Open(const std::string& dbPath, std::string& error);
     bool Open(const std::string& dbPath);
-    // Stops the threads first.
+    // Stops the threads first. Logs the events lost since the last such line.
     void Close();
     bool IsOpen() const;
 
@@ -48,10 +51,13 @@ public:
     // ends at its next wait or between two events or mails. Safe to call when none run.
     void Stop();
 
-    // Appends one event stamped with the current time. False when it was not stored.
+    // Appends one event stamped with the current time. False when it was not stored; the loss
+    // is logged with SQLite's reason, at most one line a minute, each with the number of events
+    // lost since the previous one.
     bool Add(const EventLogEntry& entry);
 
-    // Number of events, or -1 when it cannot be read.
+    // Number of events, or -1 when it cannot be read (logged with the reason, as is every
+    // failed read and backup of an open log below).
     int Count();
 
     // Calls `callback` for the events at positions start .. start + length - 1, newest first

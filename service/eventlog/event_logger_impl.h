@@ -10,6 +10,7 @@
 #include "annotated_mutex.h"
 #include "event_clock.h"
 #include "event_logger.h"
+#include "loss_report.h"
 
 // One background thread of the event log: runs its body once; the body loops until the stop
 // signal.
@@ -41,7 +42,8 @@ struct EventLogger::Impl {
 
     sqlite3* db = nullptr;  // serialized connection; null while closed
     std::string dbPath;
-    Mutex backupLock;  // one backup at a time, so copies never interleave
+    Mutex backupLock;                     // one backup at a time, so copies never interleave
+    LossReport losses{monotonicSeconds};  // events Add could not store
 
     StopSignal stop;                               // the one stop signal of the three threads
     Mutex lifecycle;                               // Start and Stop one at a time

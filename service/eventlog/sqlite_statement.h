@@ -14,6 +14,21 @@ struct SqliteFinalize {
 };
 using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalize>;
 
+// Holds a connection's own (recursive) lock for a scope, so a sequence of calls and the error
+// message read after them belong together.
+class SqliteLock {
+public:
+    explicit SqliteLock(sqlite3* db) : m_mutex(sqlite3_db_mutex(db)) {
+        sqlite3_mutex_enter(m_mutex);
+    }
+    ~SqliteLock() { sqlite3_mutex_leave(m_mutex); }
+    SqliteLock(const SqliteLock&) = delete;
+    SqliteLock& operator=(const SqliteLock&) = delete;
+
+private:
+    sqlite3_mutex* m_mutex;
+};
+
 // Null when `db` is null or the statement does not prepare.
 inline SqliteStatement sqlitePrepare(sqlite3* db, const char* sql) {
     sqlite3_stmt* s = nullptr;

@@ -34,7 +34,7 @@ void runRpcCall(const value& request, RpcContext& ctx, value& reply) {
     if (name != "Login" && name != "GetServerInfo" && !hasLiveSession(ctx)) {
         return setRpcError(reply, kRpcUnauthorized, "Unauthorized");
     }
-    const RpcMethod* row = findRpcMethod(name.c_str());
+    const RpcMethod* row = findRpcMethod(name);
     if (row == nullptr) return setRpcError(reply, kRpcMethodNotFound, "method unknown");
 
     value result;

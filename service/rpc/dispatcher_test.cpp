@@ -122,6 +122,26 @@ TEST_F(Dispatcher, LoginLogoutRoundTrip) {
     EXPECT_EQ(log[1].devname, "admin");
 }
 
+TEST_F(Dispatcher, MethodNamesCompareWhole) {
+    using namespace std::string_literals;
+    const std::string sid = login("admin", "");
+    ASSERT_EQ(sid.size(), 32u);
+    const std::string names[] = {"GetServerInfo\0x"s, "GetDomainCount\0"s, "Logout\0Logout"s,
+                                 "GetServerInf"s, "GetServerInfoX"s};
+    for (const auto& name : names) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        ctx.cookies.clear();
+        value refused = call({{"method", name}});
+        EXPECT_EQ(refused["error"]["code"], 401) << "no session: only the exact names pass";
+        ctx.cookies = {{"sid", sid}};
+        value reply = call({{"method", name}});
+        EXPECT_FALSE(reply.contains("result")) << reply.dump();
+        EXPECT_EQ(reply["error"]["code"], -32601);
+        EXPECT_EQ(reply["error"]["message"], "method unknown");
+    }
+    EXPECT_TRUE(testServices().sessions.Check(sid)) << "no Logout ran";
+}
+
 TEST_F(Dispatcher, LoginFailures) {
     loadConfig(R"({"password":"s3cret"})");
     struct Row {
@@ -136,9 +156,12 @@ TEST_F(Dispatcher, LoginFailures) {
         {"no password", {{"username", "admin"}}},
         {"no params", nullptr},
     };
+    int client = 10;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         ctx.set.clear();
+        // Each from its own address: none of them reaches the failed-login lock.
+        ctx.peer = "192.0.2." + std::to_string(++client);
         value reply = call({{"method", "Login"}, {"params", r.params}});
         EXPECT_EQ(reply["error"]["code"], 401);
         EXPECT_EQ(reply["error"]["message"], "internal server error");
@@ -146,6 +169,36 @@ TEST_F(Dispatcher, LoginFailures) {
     }
     EXPECT_EQ(login("admin", "s3cret").size(), 32u);
     EXPECT_EQ(events().size(), 1u) << "only the good login is recorded";
+}
+
+TEST_F(Dispatcher, LoginLockedPerAddressAfterFiveFailures) {
+    loadConfig(R"({"password":"s3cret"})");
+    // Long enough that the lock cannot pass during the test.
+    testServices().sessions.Throttle().SetFirstDelay(10 * 60 * 1000);
+    auto attempt = [&](const char* peer, const char* password) {
+        ctx.peer = peer;
+        ctx.set.clear();
+        return call({{"method", "Login"},
+                     {"id", 4},
+                     {"params", {{"username", "admin"}, {"password", password}}}});
+    };
+    for (int i = 0; i < 5; ++i) {
+        value reply = attempt("198.51.100.7", "guess");
+        EXPECT_EQ(reply["error"]["message"], "internal server error") << "failure " << i + 1;
+    }
+    for (const char* password : {"guess", "s3cret"}) {
+        value reply = attempt("198.51.100.7", password);
+        EXPECT_EQ(reply.dump(), R"({"jsonrpc":"2.0","id":4,"error":{"code":401,)"
+                                R"("message":"too many failed logins, try again later"}})");
+        EXPECT_TRUE(ctx.set.empty());
+    }
+    EXPECT_TRUE(events().empty());
+
+    value other = attempt("198.51.100.8", "s3cret");
+    EXPECT_TRUE(other.contains("result")) << other.dump();
+    EXPECT_EQ(ctx.set["sid"].size(), 32u);
+    EXPECT_EQ(events().size(), 1u);
+    testServices().sessions.Throttle().SetFirstDelay(LoginThrottle::kFirstDelayMs);
 }
 
 TEST_F(Dispatcher, LoginFailsWhenTheConfigurationCannotBeRead) {

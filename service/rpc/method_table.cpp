@@ -1,4 +1,4 @@
-#include <cstring>
+#include <string_view>
 
 #include "rpc_handlers.h"
 
@@ -54,9 +54,9 @@ const RpcMethod rpcMethods[] = {
 
 const size_t rpcMethodCount = sizeof(rpcMethods) / sizeof(rpcMethods[0]);
 
-const RpcMethod* findRpcMethod(const char* name) {
+const RpcMethod* findRpcMethod(std::string_view name) {
     for (size_t i = 0; i < rpcMethodCount; ++i) {
-        if (std::strcmp(rpcMethods[i].name, name) == 0) return &rpcMethods[i];
+        if (name == rpcMethods[i].name) return &rpcMethods[i];
     }
     return nullptr;
 }

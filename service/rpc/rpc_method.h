@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "json_util.h"
 #include "rpc_services.h"
@@ -27,6 +28,9 @@ public:
 
     // The request's cookie `name`, or null when it sent none.
     virtual const char* Cookie(const char* name) = 0;
+    // The client's address as text ("192.0.2.7", "2001:db8::1"; an IPv4 client on an IPv6
+    // socket in its IPv4 form), or "" when it cannot be told.
+    virtual std::string PeerAddress() = 0;
     // Sets a session cookie (path "/", no expiry) on the reply.
     virtual void SetSessionCookie(const char* name, const char* value) = 0;
     // The uploaded image of a "/fwupdate/<d>/<i>" request; null for every JSON-RPC body, so a
@@ -52,5 +56,6 @@ struct RpcMethod {
 extern const RpcMethod rpcMethods[];
 extern const size_t rpcMethodCount;
 
-// Exact, case-sensitive lookup from the first row; null when unknown.
-const RpcMethod* findRpcMethod(const char* name);
+// Exact, case-sensitive lookup of the whole name from the first row; null when unknown. A name
+// with a zero byte inside matches no row.
+const RpcMethod* findRpcMethod(std::string_view name);
