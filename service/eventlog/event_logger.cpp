@@ -98,9 +98,6 @@ void EventLogger::Close() {
     Stop();  // the threads use the connection
     if (m_impl->db) sqlite3_close(m_impl->db);
     m_impl->db = nullptr;
-    if (uint64_t lost = m_impl->losses.TakePending()) {
-        logPrint(kLogError, "event log: events lost since the last such line: %" PRIu64, lost);
-    }
 }
 
 bool EventLogger::IsOpen() const {
@@ -112,6 +109,9 @@ void EventLogger::Stop() {
     m_impl->stop.Request();
     for (int t : {Impl::kMailer, Impl::kScheduler, Impl::kPoller}) m_impl->thread[t].Join();
     m_impl->stop.Reset();
+    if (uint64_t lost = m_impl->losses.TakePending()) {
+        logPrint(kLogError, "event log: events lost since the last such line: %" PRIu64, lost);
+    }
 }
 
 bool EventLogger::Add(const EventLogEntry& entry) {

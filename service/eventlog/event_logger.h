@@ -38,7 +38,7 @@ public:
     // it was. An open logger is closed first.
     bool Open(const std::string& dbPath, std::string& error);
     bool Open(const std::string& dbPath);
-    // Stops the threads first. Logs the events lost since the last such line.
+    // Stops the threads first.
     void Close();
     bool IsOpen() const;
 
@@ -48,7 +48,8 @@ public:
     // threads (target svc_event_threads).
     bool Start(const EventThreadDeps& deps);
     // Requests the stop and joins the mailer, the scheduler and the poller, in that order; each
-    // ends at its next wait or between two events or mails. Safe to call when none run.
+    // ends at its next wait or between two events or mails. Safe to call when none run. Logs
+    // the events lost since the last line about lost events.
     void Stop();
 
     // Appends one event stamped with the current time. False when it was not stored; the loss

@@ -112,6 +112,10 @@ TEST(EventLogStartup, EventsThatCannotBeStoredAreReportedOnce) {
                             "since the last such line: 1)"),
               std::string::npos)
         << lines[0];
+    const auto rest = linesWith(log, "event log: events lost since the last such line: ");
+    ASSERT_EQ(rest.size(), 1u) << "the folded losses are told at the stop: " << log;
+    const std::string tail = rest[0].substr(rest[0].rfind(' ') + 1);
+    EXPECT_GE(std::stoi(tail), 20) << "the other logins' events at least";
     EXPECT_FALSE(hasSanitizerReport(p.err())) << p.err();
 }
 
