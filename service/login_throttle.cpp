@@ -50,10 +50,24 @@ bool LoginThrottle::Locked(const std::string& address) {
     return found != m_index.end() && now < found->second->lockedUntil;
 }
 
+bool LoginThrottle::Admit(const std::string& address) {
+    const uint64_t now = m_clock();
+    MutexLock guard(m_lock);
+    auto found = m_index.find(address);
+    if (found == m_index.end()) return true;
+    Entry& entry = *found->second;
+    if (now < entry.lockedUntil) return false;
+    if (entry.failures + 1 < kFreeFailures) return true;
+    if (entry.checking) return false;
+    entry.checking = true;
+    return true;
+}
+
 LoginThrottle::Report LoginThrottle::Failed(const std::string& address) {
     const uint64_t now = m_clock();
     MutexLock guard(m_lock);
     Entry& entry = touch(address, now);
+    entry.checking = false;
     if (entry.failures < UINT32_MAX) ++entry.failures;
     if (entry.failures >= kFreeFailures) {
         uint64_t delay = m_firstDelay;

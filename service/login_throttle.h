@@ -42,6 +42,11 @@ public:
 
     // True when a login from `address` is to be refused unchecked now.
     bool Locked(const std::string& address);
+    // Before a login is checked: false when it is to be refused unchecked, because the address
+    // is locked or because a check that could lock it is still running (the workers would
+    // otherwise check a burst of guesses side by side). A true answer is followed by Failed or
+    // Succeeded for the address.
+    bool Admit(const std::string& address);
     // A wrong user or password from `address`.
     Report Failed(const std::string& address);
     // A login refused because the address is locked.
@@ -59,6 +64,7 @@ private:
         uint64_t lastReport = 0;
         bool reported = false;
         uint32_t folded = 0;
+        bool checking = false;  // admitted with one free failure left, not yet answered
     };
     using Order = std::list<Entry>;  // most recently used first
 

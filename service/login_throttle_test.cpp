@@ -77,6 +77,25 @@ TEST_F(Throttle, SuccessResetsOnlyItsOwnAddress) {
     EXPECT_EQ(lockLeft("2001:db8::1"), 2000u) << "the other address kept its count";
 }
 
+TEST_F(Throttle, OnlyOneCheckAtATimeOnceAFailureCanLock) {
+    fail("192.0.2.7", 3);
+    EXPECT_TRUE(throttle.Admit("192.0.2.7"));
+    EXPECT_TRUE(throttle.Admit("192.0.2.7")) << "two free failures left: side by side is fine";
+    throttle.Failed("192.0.2.7");
+    EXPECT_TRUE(throttle.Admit("192.0.2.7"));
+    EXPECT_FALSE(throttle.Admit("192.0.2.7")) << "the check that may lock is still running";
+    EXPECT_FALSE(throttle.Locked("192.0.2.7"));
+    throttle.Failed("192.0.2.7");
+    EXPECT_FALSE(throttle.Admit("192.0.2.7")) << "locked";
+    now += 1000;
+    EXPECT_TRUE(throttle.Admit("192.0.2.7"));
+    EXPECT_FALSE(throttle.Admit("192.0.2.7"));
+    throttle.Succeeded("192.0.2.7");
+    EXPECT_TRUE(throttle.Admit("192.0.2.7"));
+    EXPECT_TRUE(throttle.Admit("192.0.2.7")) << "a good login starts afresh";
+    EXPECT_TRUE(throttle.Admit("192.0.2.8")) << "an address never seen";
+}
+
 TEST_F(Throttle, TableIsBoundedAndDropsTheLeastRecentlyUsed) {
     LoginThrottle small([this] { return now; }, 3);
     for (const char* a : {"10.0.0.1", "10.0.0.2", "10.0.0.3"}) {

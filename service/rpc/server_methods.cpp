@@ -82,7 +82,7 @@ int fnLogin(const value& params, value& /*result*/, std::string& errmsg, RpcCont
     const std::string address = ctx.PeerAddress();
     LoginThrottle& throttle = ctx.Services().sessions.Throttle();
     // A locked address gets its answer at once; its password is not looked at.
-    if (throttle.Locked(address)) {
+    if (!throttle.Admit(address)) {
         logLoginFailure("login refused (too many failed logins)", address, user,
                         throttle.Refused(address));
         errmsg = kThrottledMessage;
