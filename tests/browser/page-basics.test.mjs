@@ -2,7 +2,7 @@
 // heading after login, and a login the service refuses for a reason of its own says that reason.
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {fixture, login, screenshot} from './harness.mjs';
+import {fixture, login, screenshot, rpc} from './harness.mjs';
 
 const f = fixture();
 before(f.before);
@@ -57,5 +57,29 @@ test('a login refused for too many failures says so as the service puts it', asy
   assert.equal(await message.textContent(), 'Login failed: too many failed logins, try again later');
   assert.equal(await page.locator('#console').isVisible(), false);
   await screenshot(page, 'login-locked-out');
+  assert.deepEqual(page.errors, []);
+});
+
+// Last in this file: it locks logins from this address out for a while.
+test('the lockout the service sets after repeated failures is shown as it stands', async () => {
+  const page = await f.chromium.newPage();
+  await page.goto(f.service.url);
+  const fail = async () => (await rpc(f.service.port, 'Login', {username: 'admin', password: 'wrong'})).reply.error;
+  // Five failures in a row lock the address out for a second; each failure once the wait has
+  // passed doubles it. Three more make it 8 s, time enough for the page's attempt.
+  for (let i = 0; i < 5; i++) await fail();
+  for (const waitMs of [1000, 2000, 4000]) {
+    await page.waitForTimeout(waitMs + 200);
+    await fail();
+  }
+  assert.deepEqual(await fail(), {code: 401, message: 'too many failed logins, try again later'});
+  const form = page.locator('#login-form');
+  await form.getByLabel('Password').fill('');
+  await form.getByRole('button', {name: 'Log in'}).click();
+  const message = page.locator('#login-message');
+  await message.waitFor({state: 'visible'});
+  assert.equal(await message.textContent(), 'Login failed: too many failed logins, try again later');
+  assert.equal(await page.locator('#console').isVisible(), false, 'even the right password waits');
+  await screenshot(page, 'login-locked-out-by-service');
   assert.deepEqual(page.errors, []);
 });
