@@ -109,7 +109,9 @@ function markPicker(list, domainCount) {
   for (const option of select.options) {
     const d = Number(option.value);
     const n = perDomain.get(d) || 0;
-    option.textContent = 'Domain ' + d + (n ? ' (' + plural(n, 'problem', 'problems') + ')' : '');
+    const text = 'Domain ' + d + (n ? ' (' + plural(n, 'problem', 'problems') + ')' : '');
+    // Left alone when unchanged, so an open list does not flicker every round.
+    if (option.textContent !== text) option.textContent = text;
   }
   let others = 0;
   for (let d = 0; d < domainCount; d++) {
@@ -172,7 +174,7 @@ export function renderHealth(snapshot, open, now = Date.now()) {
       h('p', {class: 'health-head'}, icon(worst === 'busy' ? 'refresh' : 'exclamation-triangle'), ' ',
         h('strong', {}, plural(list.length, 'problem needs', 'problems need') + ' attention')),
       h('ul', {class: 'health-list'}, list.map((p) => h('li', {class: p.severity},
-        h('button', {type: 'button', class: 'link', onclick: () => open(p)},
+        h('button', {type: 'button', class: 'link', onclick: () => open(p), 'data-entry': entryKey(p)},
           h('span', {class: 'health-domain'}, 'Domain ' + p.domain + ':'), ' ', p.text)))));
   } else if (read < snapshot.domainCount) {
     line = h('p', {class: 'health-line busy'}, icon('refresh'), ' Checking ' +
@@ -182,12 +184,28 @@ export function renderHealth(snapshot, open, now = Date.now()) {
     line = pending ? h('p', {class: 'health-line busy'}, icon('refresh'), ' ', text)
                    : h('p', {class: 'health-line ok'}, icon('check'), ' ', text);
   }
-  fill(box, staleNote(snapshot, now), line);
+  const note = staleNote(snapshot, now);
+  // Redrawn only when something reads differently, so screen readers are not told the same
+  // again each round; a focused entry keeps the focus.
+  const sig = (note ? note.textContent : '') + '|' + line.className + '|' + line.textContent;
+  if (sig === box.dataset.sig) return;
+  box.dataset.sig = sig;
+  const focused = box.contains(document.activeElement) ? document.activeElement.dataset.entry : null;
+  fill(box, note, line);
+  if (focused) {
+    const again = [...box.querySelectorAll('button[data-entry]')].find((b) => b.dataset.entry === focused);
+    if (again) again.focus();
+  }
+}
+
+function entryKey(p) {
+  return [p.domain, p.kind, p.id, p.text.split(' (')[0]].join(':');
 }
 
 export function clearHealth() {
   problemCount = 0;
   titleNow();
   fill(byId('health'));
+  delete byId('health').dataset.sig;
   document.body.classList.remove('stale');
 }

@@ -2,7 +2,7 @@
 // marked in the domain picker, and each entry opens its device in its own domain.
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {fixture, login, screenshot, apiSession, until} from './harness.mjs';
+import {fixture, login, screenshot, apiSession, until, countCalls} from './harness.mjs';
 
 const f = fixture({scenario: 'health.json'});
 before(f.before);
@@ -42,6 +42,13 @@ test('problems of both domains are on the health line, in the title and the pick
   const worn = page.locator('tr[data-disk-id]', {hasText: 'WORN-E'});
   assert.ok((await worn.locator('td.state').textContent()).includes('SMART threshold exceeded'));
   await screenshot(page, 'health-problems');
+
+  // A keyboard user on an entry keeps the focus while the rounds go on.
+  const wornEntry = page.locator('#health li', {hasText: 'WORN-E'}).getByRole('button');
+  await wornEntry.focus();
+  const calls = countCalls(page);
+  await until('two more rounds', async () => calls.of('GetEventLogCount') >= 2, 15000);
+  assert.equal(await page.evaluate(() => document.activeElement.textContent), await wornEntry.textContent());
 
   // The health line is on every page.
   await page.getByRole('link', {name: 'Event log'}).click();
