@@ -48,6 +48,10 @@ ConnectionGate::~ConnectionGate() {
         ::close(c->socket);
         if (c->replyFile >= 0) ::close(c->replyFile);
     }
+    for (const QueuedConnection& q : m_ready) {
+        ::close(q.socket);
+        delete q.connection;
+    }
     ::close(m_wakeFd);
     ::close(m_epoll);
 }
@@ -184,16 +188,22 @@ void ConnectionGate::queue(HttpConnection& c) {
         epoll_ctl(m_epoll, EPOLL_CTL_DEL, c.socket, nullptr);
         c.watched = false;
     }
+    m_held -= c.request.size();
+    m_queuedBytes += c.request.size();
     QueuedConnection q;
     q.socket = c.socket;
     q.deadline = c.deadline;
     q.requestBytes = c.requestBytes;
     q.connection = &c;
+    // The worker owns it from here; Finished gives it back unless the worker ends it.
+    auto owned = m_all.find(c.serial);
+    (void)owned->second.release();
+    m_all.erase(owned);
     m_ready.push_back(q);
 }
 
 bool ConnectionGate::makeRoom(const HttpConnection& c, size_t bytes) {
-    while (m_held + bytes > m_limits.memory && !m_reading.empty()) {
+    while (m_held + m_queuedBytes + bytes > m_limits.memory && !m_reading.empty()) {
         HttpConnection& oldest = *m_reading.begin()->second;
         bool self = &oldest == &c;
         close(oldest);
@@ -203,8 +213,8 @@ bool ConnectionGate::makeRoom(const HttpConnection& c, size_t bytes) {
 }
 
 void ConnectionGate::release(HttpConnection& c) {
-    if (c.stage == HttpConnection::Stage::kReading || c.stage == HttpConnection::Stage::kQueued)
-        m_held -= c.request.size();
+    if (c.stage == HttpConnection::Stage::kReading) m_held -= c.request.size();
+    if (c.stage == HttpConnection::Stage::kQueued) m_queuedBytes -= c.request.size();
     std::string().swap(c.request);
 }
 

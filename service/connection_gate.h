@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -67,7 +68,9 @@ public:
     // The next ready connection has been handed on to a worker.
     void TakeReady() { m_ready.pop_front(); }
 
-    // Any thread: the worker is done with the connection; its reply is in `reply`.
+    // Any thread: the worker is done with the connection; its reply is in `reply`. The worker
+    // sends what the socket takes at once, without waiting; a reply sent whole ends the
+    // connection there, the rest goes to the intake.
     void Finished(HttpConnection* connection);
     // An eventfd that wakes Poll; writing 1 to it from any thread is safe.
     int wakeFd() const { return m_wakeFd; }
@@ -75,7 +78,7 @@ public:
     size_t reading() const { return m_reading.size(); }
     size_t ready() const { return m_ready.size(); }
     size_t writing() const { return m_writing.size(); }
-    size_t held() const { return m_held; }
+    size_t held() const { return m_held + m_queuedBytes; }
 
 private:
     void acceptAll();
@@ -109,8 +112,12 @@ private:
     bool m_listening = false;
     Clock::time_point m_acceptPausedUntil{};
     uint64_t m_nextSerial = 1;
-    size_t m_held = 0;
+    size_t m_held = 0;  // requests still arriving
+    // Whole requests with a worker or waiting for one: the worker frees its own when it sends
+    // the reply itself.
+    std::atomic<size_t> m_queuedBytes{0};
 
+    // Every connection the intake owns; a queued one belongs to its worker until Finished.
     std::map<uint64_t, std::unique_ptr<HttpConnection>> m_all;
     std::map<uint64_t, HttpConnection*> m_reading;  // in accept order
     std::map<uint64_t, HttpConnection*> m_writing;  // writing or lingering
