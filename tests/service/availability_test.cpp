@@ -21,19 +21,6 @@ namespace {
 const char kInfo[] = R"({"jsonrpc":"2.0","id":9,"method":"GetServerInfo"})";
 const char kParseError[] = R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"Parse error"}})";
 
-int connectTo(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Waits (30 s at most) for the server to end the connection; true when it did.
 bool endedByServer(int fd) {
     timeval wait{30, 0};
@@ -81,8 +68,8 @@ TEST(Availability, IdleAndSlowClientsHoldNoWorker) {
     ASSERT_TRUE(service.ready) << service.log();
     const int port = service.port;
     std::vector<int> idle, slow;
-    for (int i = 0; i < 20; ++i) idle.push_back(connectTo(port));
-    for (int i = 0; i < 10; ++i) slow.push_back(connectTo(port));
+    for (int i = 0; i < 20; ++i) idle.push_back(connectLoopback(port));
+    for (int i = 0; i < 10; ++i) slow.push_back(connectLoopback(port));
     for (int fd : idle) ASSERT_GE(fd, 0);
     for (int fd : slow) ASSERT_GE(fd, 0);
 

@@ -33,24 +33,8 @@ const char kInfo[] = R"({"jsonrpc":"2.0","id":9,"method":"GetServerInfo"})";
 const char kUnfinished[] = "POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\n{";
 const char kScript[] = "GET /js/arkgui.js HTTP/1.1\r\nHost: x\r\n\r\n";
 
-int connectTo(int port, int receiveBuffer = 0) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return -1;
-    if (receiveBuffer > 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 int openWith(int port, const std::string& bytes, int receiveBuffer = 0) {
-    int fd = connectTo(port, receiveBuffer);
+    int fd = connectLoopback(port, receiveBuffer);
     if (fd >= 0) send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     return fd;
 }

@@ -25,6 +25,9 @@ private:
 
 // A loopback port that was free a moment ago.
 int freePort();
+// A TCP connection to the loopback port, with a receive buffer of that many bytes when given;
+// -1 when it cannot be made.
+int connectLoopback(int port, int receiveBuffer = 0);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
