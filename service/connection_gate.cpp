@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kBadRequest = 400;
 constexpr int kUriTooLong = 414;
+constexpr int kTooLarge = 413;
 constexpr size_t kReadPiece = 65536;
 constexpr int kEvents = 256;
 constexpr auto kSweepEvery = std::chrono::milliseconds(100);
@@ -144,6 +145,16 @@ void ConnectionGate::readFrom(HttpConnection& c) {
 
 bool ConnectionGate::checkHead(HttpConnection& c) {
     RequestHead head = scanRequestHead(c.request, m_limits.maxBody);
+    auto isUpload = [&] {
+        std::string_view target = std::string_view(c.request).substr(head.pathAt);
+        return head.post && target.substr(0, sizeof(kUploadPrefix) - 1) == kUploadPrefix;
+    };
+    auto anonymous = [&] { return head.sid.empty() || !m_liveSession(head.sid); };
+    // An upload is refused for its missing session before its size, as it always was.
+    if (head.status == kTooLarge && isUpload() && anonymous()) {
+        refuse(c, m_refusals.unauthorized);
+        return false;
+    }
     if (head.status != 0) {
         refuse(c, m_refusals.byStatus[head.status]);
         return false;
@@ -154,11 +165,9 @@ bool ConnectionGate::checkHead(HttpConnection& c) {
         refuse(c, m_refusals.byStatus[lineEnded ? kBadRequest : kUriTooLong]);
         return false;
     }
-    std::string_view target(c.request);
-    target = target.substr(head.pathAt);
-    bool upload = target.substr(0, sizeof(kUploadPrefix) - 1) == kUploadPrefix;
-    if (head.bodyBytes > m_limits.bodyWithoutSession &&
-        (head.sid.empty() || !m_liveSession(head.sid))) {
+    std::string_view target = std::string_view(c.request).substr(head.pathAt);
+    bool upload = isUpload();
+    if (head.bodyBytes > m_limits.bodyWithoutSession && anonymous()) {
         // Only logged-in clients send large bodies; nobody else gets to park them here.
         const std::string& reply = upload && head.post ? m_refusals.unauthorized
                                    : head.post         ? m_refusals.parseError
